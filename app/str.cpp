@@ -1,0 +1,68 @@
+/* Bounded text helpers: see str.h. */
+#include "app/str.h"
+
+#include <stdio.h>
+#include <string.h>
+
+size_t StrLenBounded(const char* s, size_t max) {
+    size_t n = 0;
+    while (n < max && s[n] != 0) n++;
+    return n;
+}
+
+int StrCopyN(char* dst, size_t size, const char* src, size_t n) {
+    if (size == 0) return 0;
+    if (src == NULL) src = "";
+    size_t len = StrLenBounded(src, n);
+    int whole = 1;
+    if (len > size - 1) {
+        len = size - 1;
+        whole = 0;
+    }
+    memmove(dst, src, len);
+    dst[len] = 0;
+    /* A source longer than n but fitting in dst counts as whole: n was the caller's own limit. */
+    return whole;
+}
+
+int StrCopy(char* dst, size_t size, const char* src) {
+    if (size == 0) return 0;
+    if (src == NULL) src = "";
+    size_t len = strlen(src);
+    int whole = 1;
+    if (len > size - 1) {
+        len = size - 1;
+        whole = 0;
+    }
+    memmove(dst, src, len);
+    dst[len] = 0;
+    return whole;
+}
+
+int StrAppend(char* dst, size_t size, const char* src) {
+    if (size == 0) return 0;
+    size_t used = StrLenBounded(dst, size);
+    if (used == size) { /* not terminated: terminate at the last byte */
+        dst[size - 1] = 0;
+        return 0;
+    }
+    return StrCopy(dst + used, size - used, src);
+}
+
+int StrFormatV(char* dst, size_t size, const char* fmt, va_list args) {
+    if (size == 0) return 0;
+    int n = vsnprintf(dst, size, fmt, args);
+    if (n < 0) {
+        dst[0] = 0;
+        return 0;
+    }
+    return (size_t)n < size ? 1 : 0;
+}
+
+int StrFormat(char* dst, size_t size, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    int whole = StrFormatV(dst, size, fmt, args);
+    va_end(args);
+    return whole;
+}

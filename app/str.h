@@ -1,0 +1,32 @@
+/* Bounded text helpers.
+ *
+ * Every fixed buffer of the program is written through these three operations. Each one always
+ * leaves a terminated text in the destination (when the destination has room for at least the
+ * terminator), never writes past `size` bytes, and tells whether the whole text fitted: 1 when it
+ * did, 0 when it was cut short. Texts are 8-bit Windows-1252: one character is one byte, so cutting
+ * never splits a character. */
+#ifndef SONDREL_APP_STR_H
+#define SONDREL_APP_STR_H
+
+#include <stdarg.h>
+#include <stddef.h>
+
+#if defined(__GNUC__)
+#define STR_PRINTF_LIKE(f, a) __attribute__((format(printf, f, a)))
+#else
+#define STR_PRINTF_LIKE(f, a)
+#endif
+
+/* Copies src into dst. */
+int StrCopy(char* dst, size_t size, const char* src);
+/* Copies at most n bytes of src (fewer if it ends earlier) into dst. */
+int StrCopyN(char* dst, size_t size, const char* src, size_t n);
+/* Appends src to the terminated text in dst. */
+int StrAppend(char* dst, size_t size, const char* src);
+/* Formats into dst, printf style. */
+int StrFormat(char* dst, size_t size, const char* fmt, ...) STR_PRINTF_LIKE(3, 4);
+int StrFormatV(char* dst, size_t size, const char* fmt, va_list args);
+/* Length of the text, reading at most max bytes. */
+size_t StrLenBounded(const char* s, size_t max);
+
+#endif

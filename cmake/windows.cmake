@@ -1,0 +1,53 @@
+# Cross (MinGW-w64 i686) configuration: sondrel.exe, the stand-in host, Windows tests under Wine.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "-c 65001")   # resource scripts are UTF-8; windres turns their texts into 1252
+set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
+# Every exe and DLL lands in one folder, so the stand-in HDAPI5.DLL sits beside sondrel.exe and the
+# test executables.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Where the Windows tests find their Wine prefix and generated cabinet tree (run.sh prepares both).
+set(SONDREL_WINEPREFIX ${CMAKE_SOURCE_DIR}/build/wineprefix CACHE PATH "Wine prefix of the tests")
+set(SONDREL_TEST_TREE ${CMAKE_SOURCE_DIR}/build/cabinets/small CACHE PATH "generated cabinet tree")
+
+add_library(sondrel_core STATIC ${SONDREL_CORE_SOURCES})
+target_include_directories(sondrel_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(sondrel_core PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET})
+
+# Import library for HDAPI5.DLL, made from our own .def so that the exe imports the DLL by name and
+# by undecorated function names.
+set(HDAPI5_IMPLIB ${CMAKE_BINARY_DIR}/libhdapi5.a)
+add_custom_command(OUTPUT ${HDAPI5_IMPLIB}
+  COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_SOURCE_DIR}/host/HDAPI5.def -l ${HDAPI5_IMPLIB} -D HDAPI5.DLL -k
+  DEPENDS ${CMAKE_SOURCE_DIR}/host/HDAPI5.def)
+add_custom_target(hdapi5_implib DEPENDS ${HDAPI5_IMPLIB})
+add_library(hdapi5 STATIC IMPORTED GLOBAL)
+set_target_properties(hdapi5 PROPERTIES IMPORTED_LOCATION ${HDAPI5_IMPLIB})
+add_dependencies(hdapi5 hdapi5_implib)
+
+set(SONDREL_WIN_LIBS comctl32 comdlg32 gdi32 user32 shell32 advapi32 version wininet ole32 uuid)
+
+# Win32 glue, everything but the entry point, so the Windows tests link the very same code.
+list(FILTER SONDREL_GLUE_SOURCES EXCLUDE REGEX "/app/main_win\\.cpp$")
+add_library(sondrel_glue STATIC ${SONDREL_GLUE_SOURCES})
+target_include_directories(sondrel_glue PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(sondrel_glue PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET})
+target_compile_definitions(sondrel_glue PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 _WIN32_IE=0x0501)
+target_link_libraries(sondrel_glue PUBLIC sondrel_core hdapi5 ${SONDREL_WIN_LIBS})
+
+file(GLOB SONDREL_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+add_executable(sondrel WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${SONDREL_RC})
+target_compile_options(sondrel PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET})
+target_link_libraries(sondrel PRIVATE sondrel_glue)
+target_include_directories(sondrel PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+set_target_properties(sondrel PROPERTIES OUTPUT_NAME sondrel)
+
+enable_testing()
+if(EXISTS ${CMAKE_SOURCE_DIR}/standin/CMakeLists.txt)
+  add_subdirectory(standin)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt)
+  add_subdirectory(tests/windows)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+  add_subdirectory(tests/e2e)
+endif()

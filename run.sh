@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Sondrel's one entry point for people and CI.
+#   ./run.sh demo   install what is missing, build, generate the demo cabinet and run Sondrel on it
+#                   (on Xvfb when there is no display: a scripted demonstration that leaves
+#                   out/demo/*.png and an export in out/demo/)
+#   ./run.sh test   install what is missing, build, run every test layer
+#   ./run.sh build  install and build only
+#   ./run.sh bench  build and run the benchmarks (docs/performance.md says which figures they give)
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+JOBS=$(nproc 2>/dev/null || echo 2)
+export WINEPREFIX=$ROOT/build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY || true
+
+log() { printf '\n== %s\n' "$*"; }
+
+# ---- installing -------------------------------------------------------------------------------
+PACKAGES="g++ cmake make g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386
+  xvfb xauth x11-utils xdotool imagemagick fonts-wine googletest libgtest-dev libbenchmark-dev clang
+  libclang-rt-14-dev python3 icoutils ca-certificates"
+install_missing() {
+  local missing=()
+  for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then echo "run as root to install packages" >&2; exit 1; fi
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# ---- building ---------------------------------------------------------------------------------
+configure_build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+build_all() {
+  log "native build (unit tests, ASan + UBSan)"
+  configure_build build/native -DSONDREL_FLAVOUR=test
+  log "native build (generator, benchmarks)"
+  configure_build build/fast -DSONDREL_FLAVOUR=fast
+  log "cross build (sondrel.exe, stand-in host, Windows tests)"
+  configure_build build/win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+}
+build_fuzz() {
+  log "fuzz build (clang, libFuzzer)"
+  CC=clang CXX=clang++ configure_build build/fuzz -DSONDREL_FLAVOUR=fuzz
+}
+
+# ---- cabinets and prefix ----------------------------------------------------------------------
+generate() { # size
+  local out=build/cabinets/$1
+  if [ ! -f "$out/.complete" ] || [ build/fast/standin/gen/gencab -nt "$out/.complete" ]; then
+    log "generating the $1 cabinet"
+    rm -rf "$out"
+    build/fast/standin/gen/gencab --size "$1" --out "$out"
+    touch "$out/.complete"
+  fi
+}
+prepare_prefix() { # tree
+  tools/wine-prefix.sh "$WINEPREFIX"
+  standin/setup-prefix.sh "$WINEPREFIX" "$1" build/win/bin
+}
+
+# Runs a command with a display: the current one, or a private Xvfb.
+with_display() {
+  if [ -n "${DISPLAY:-}" ] && [ -z "${SONDREL_FORCE_XVFB:-}" ]; then "$@"; else
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+  fi
+}
+
+# ---- commands ---------------------------------------------------------------------------------
+cmd_test() {
+  install_missing
+  build_all
+  build_fuzz
+  generate small
+  local rc=0
+  log "layer 1: native unit tests"
+  ctest --test-dir build/native --output-on-failure -j "$JOBS" || rc=1
+  if [ -d build/fuzz ] && ls build/fuzz/tests/fuzz/*_fuzz >/dev/null 2>&1; then
+    log "fuzzing (short, fixed time)"
+    for f in build/fuzz/tests/fuzz/*_fuzz; do
+      name=$(basename "$f")
+      mkdir -p "build/fuzz/corpus/$name"
+      "$f" -max_total_time="${SONDREL_FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "build/fuzz/corpus/$name" \
+        "tests/fuzz/corpus/${name%_fuzz}" 2>"build/fuzz/$name.log" >/dev/null \
+        && echo "$name: no crash" || { echo "$name: FAILED"; tail -n 40 "build/fuzz/$name.log"; rc=1; }
+    done
+  fi
+  log "layers 2 and 3: Windows tests and end-to-end tests under Wine"
+  prepare_prefix build/cabinets/small
+  SONDREL_FORCE_XVFB=1 with_display sh -c '
+    wineserver -p; wine cmd /c exit >/dev/null 2>&1
+    ctest --test-dir build/win --output-on-failure; rc=$?
+    wineserver -k; exit $rc' || rc=1
+  if [ $rc -eq 0 ]; then log "all test layers passed"; else log "some tests FAILED"; fi
+  return $rc
+}
+
+cmd_demo() {
+  install_missing
+  build_all
+  generate demo
+  prepare_prefix build/cabinets/demo
+  mkdir -p out/demo
+  if [ -n "${DISPLAY:-}" ]; then
+    log "starting Sondrel on $DISPLAY"
+    (cd build/win/bin && wine sondrel.exe)
+  else
+    log "no display: scripted demonstration on Xvfb"
+    with_display tests/e2e/demo.sh "$ROOT/build/win/bin" "$ROOT/out/demo"
+    log "left in out/demo/:"; ls -l out/demo
+  fi
+}
+
+cmd_bench() {
+  install_missing
+  configure_build build/fast -DSONDREL_FLAVOUR=fast
+  for b in build/fast/bench/*_bench; do [ -x "$b" ] && "$b"; done
+}
+
+case "${1:-}" in
+  test) cmd_test ;;
+  demo) cmd_demo ;;
+  build) install_missing; build_all ;;
+  bench) cmd_bench ;;
+  *) sed -n '2,8p' "$0"; exit 2 ;;
+esac
