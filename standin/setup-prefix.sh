@@ -17,6 +17,8 @@ if [ -z "$name" ]; then
   name=$(grep -v '^#' "$tree/Cabinets/passes.txt" | grep '|' | head -n 1 | cut -d'|' -f3 | tr -d '\r')
 fi
 dir=$(grep -v '^#' "$tree/Cabinets/passes.txt" | tr -d '\r' | awk -F'|' -v n="$name" '$3==n {print $1; exit}')
+# The registry names the directory in lower case: the pass table must match it ignoring case.
+dir=${dir,,}
 mkdir -p "$tree/Formulon"
 cp "$bin/Formulon.exe" "$tree/Formulon/"
 reg="$prefix/sondrel-host.reg"
