@@ -66,3 +66,22 @@ int StrFormat(char* dst, size_t size, const char* fmt, ...) {
     va_end(args);
     return whole;
 }
+
+int StrLeadingInt(const char* s) {
+    if (s == NULL) return 0;
+    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r') s++;
+    int negative = 0;
+    if (*s == '+' || *s == '-') {
+        negative = *s == '-';
+        s++;
+    }
+    long long value = 0;
+    while (*s >= '0' && *s <= '9') {
+        if (value <= 2147483648LL) value = value * 10 + (*s - '0');
+        s++;
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) return 2147483647;
+    if (value < -2147483648LL) return (int)(-2147483647 - 1);
+    return (int)value;
+}

@@ -1,3 +1,4 @@
+/* >>> EVERY ENGINEER: before any further work, read /work/helpers-brief.md (team rules: own build dirs, git, clean room, deadlines). <<< */
 /* Bounded text helpers.
  *
  * Every fixed buffer of the program is written through these three operations. Each one always
@@ -26,6 +27,10 @@ int StrAppend(char* dst, size_t size, const char* src);
 /* Formats into dst, printf style. */
 int StrFormat(char* dst, size_t size, const char* fmt, ...) STR_PRINTF_LIKE(3, 4);
 int StrFormatV(char* dst, size_t size, const char* fmt, va_list args);
+/* The decimal number at the start of a text, as atoi reads it: leading white space (space, TAB,
+ * LF, VT, FF, CR), an optional sign, then digits up to the first other character; 0 without digits.
+ * Unlike atoi it never overflows: values beyond 32 bits saturate at INT32_MIN / INT32_MAX. */
+int StrLeadingInt(const char* s);
 /* Length of the text, reading at most max bytes. */
 size_t StrLenBounded(const char* s, size_t max);
 

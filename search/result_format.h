@@ -1,0 +1,46 @@
+/* Texts of the result list and of the status bar.
+ *
+ * The result list shows one row per patient; these are the pure parts of filling it: the digits of a
+ * social-security number, the insurance scheme name looked up in the host's scheme file, and the
+ * summary and running texts written into the status bar. The scheme file ("caisses.hdc", section
+ * "Régimes", keys 1, 2, 3, … in unbroken sequence, values "code;name;…") is read by the Win32 side
+ * into a SchemeTable once per fill; looking a code up in the table gives exactly what reading the file
+ * afresh for every row would give, since the file does not change during a fill. */
+#ifndef SONDREL_SEARCH_RESULT_FORMAT_H
+#define SONDREL_SEARCH_RESULT_FORMAT_H
+
+#include <stddef.h>
+
+enum { SCHEME_VALUE_SIZE = 260 };
+
+/* The values of keys 1..count of the scheme section, in key order, up to the first empty one. */
+typedef struct SchemeTable {
+    char (*values)[SCHEME_VALUE_SIZE]; /* value of key i+1, as read (at most 259 bytes) */
+    int count;                         /* number of non-empty values before the first empty one */
+    int capacity;                      /* room in values */
+} SchemeTable;
+
+/* Appends one value read for the next key; returns 0 when the value is empty (the sequence ends)
+ * or memory runs out (the table then ends there, as a shorter file would). */
+int SchemeTableAdd(SchemeTable* table, const char* value);
+void SchemeTableFree(SchemeTable* table);
+
+/* One step of the lookup over the value of one key: */
+enum {
+    SCHEME_STOP = 0,  /* the lookup ends with an empty name */
+    SCHEME_NEXT = 1,  /* not this code: go on with the next key */
+    SCHEME_FOUND = 2  /* the name is in the output */
+};
+int SchemeLookupStep(const char* value, int code, char* name, size_t size);
+/* Looks the code up in the table; the output is empty when no entry gives a name. */
+void LookupSchemeInTable(const SchemeTable* table, int code, char* name, size_t size);
+
+/* Copies the characters "0" to "9" of the source, in their order. */
+void DigitsOnly(const char* source, char* output, size_t size);
+
+/* "%d occ. - %d Patient%s (en %d.%03d s)", or "Annulé !" for a cancelled run. */
+void FormatSummary(char* out, size_t size, int cancelled, int occurrences, int rows, unsigned elapsedMs);
+/* "Total '%s': %d occ. - Patient%s concerné%s : %d". */
+void FormatRunningStatus(char* out, size_t size, const char* displayText, int occurrences, int patients);
+
+#endif
