@@ -1,0 +1,53 @@
+/* The values shared by the main window and the search run, and the decisions taken on them: see
+ * search_state.h for the launch guard. Every access is a sequentially consistent atomic operation,
+ * so the order written here is the order the other thread observes. */
+#include "app/search_state.h"
+
+SearchControlWords SearchControl = {{0}, {0}, {0}};
+std::atomic<int32_t> lastSearchMode(SEARCH_MODE_LETTERS);
+
+int LaunchDecision(void) {
+    /* `starting` first: a run that has come up raised `running` before clearing it. */
+    if (SearchControl.starting.load() != 0) return LAUNCH_IGNORED;
+    if (SearchControl.running.load() == 1) {
+        /* Also replaces a pending close request: the window then stays open. A run that ends
+         * between the read and this store leaves a stale 1, which the next run resets. */
+        SearchControl.cancelRequest.store(CANCEL_STOP);
+        return LAUNCH_CANCEL;
+    }
+    SearchControl.starting.store(1);
+    return LAUNCH_START;
+}
+
+void LaunchFailed(void) { SearchControl.starting.store(0); }
+
+int CloseDecision(void) {
+    if (SearchControl.starting.load() != 0) return CLOSE_RETRY;
+    if (SearchControl.running.load() != 1) return CLOSE_NOW;
+    SearchControl.cancelRequest.store(CANCEL_AND_CLOSE);
+    /* Still running after the store: the run has not reached its end yet, so it will take the
+     * request (it lowers `running` before it takes `cancelRequest`). */
+    if (SearchControl.running.load() == 1) return CLOSE_DEFERRED;
+    /* The run ended meanwhile. Exactly one side takes the 2: if the run took it, it posts WM_CLOSE;
+     * if it is still there, the run has missed it and the window closes now. */
+    int32_t expected = CANCEL_AND_CLOSE;
+    if (SearchControl.cancelRequest.compare_exchange_strong(expected, CANCEL_NONE)) return CLOSE_NOW;
+    return CLOSE_DEFERRED;
+}
+
+int SearchActive(void) {
+    return SearchControl.starting.load() != 0 || SearchControl.running.load() == 1;
+}
+
+void SearchRunBegin(void) {
+    SearchControl.running.store(1);
+    SearchControl.cancelRequest.store(CANCEL_NONE);
+    SearchControl.starting.store(0);
+}
+
+void SearchRunAbandon(void) { SearchControl.starting.store(0); }
+
+int SearchRunFinish(void) {
+    SearchControl.running.store(0);
+    return SearchControl.cancelRequest.exchange(CANCEL_NONE) == CANCEL_AND_CLOSE ? 1 : 0;
+}
