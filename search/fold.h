@@ -1,0 +1,35 @@
+/* Case- and accent-folding text matching.
+ *
+ * Every search ignores letter case and the accents of Latin letters by mapping each byte through one
+ * 256-entry table, the FoldTable. The search text is folded once, in place, when a run starts; a
+ * document text is never folded as a whole or copied: FindFolded maps each document byte through
+ * the table at the moment it is compared with the (already folded) pattern.
+ *
+ * The table folds the ASCII capitals and the 53 accented Windows-1252 letters (À..Ý, à..ÿ with
+ * their accent) to their plain small letter. Everything else maps to itself, including Æ æ Ð ð × ÷
+ * Ø ø Þ þ ß and the whole 0x80..0xBF range (so Œ/œ, Š/š, Ž/ž and Ÿ stay distinct). Byte 0 maps to
+ * 0 and only byte 0 does, so the folded value of a text's terminator equals no pattern byte and a
+ * comparison never runs past the end of a text.
+ *
+ * Threads: BuildFoldTable runs once on the interface thread while the main window initialises,
+ * before any search thread exists; afterwards the table is only read, without a lock. */
+#ifndef SONDREL_SEARCH_FOLD_H
+#define SONDREL_SEARCH_FOLD_H
+
+/* Indexed by the unsigned value of a text byte; holds that byte's folded value. */
+extern unsigned char FoldTable[256];
+
+/* Fills FoldTable. Idempotent. */
+void BuildFoldTable(void);
+
+/* Replaces each byte of the zero-terminated text, up to its terminator, by its folded value.
+ * A NULL text is left alone. */
+void FoldTextInPlace(char* text);
+
+/* Position of the first occurrence of the folded pattern in the raw text, comparing the folded
+ * value of each text byte; NULL when there is none, when the text is NULL, or when the pattern is
+ * NULL or empty. A plain left-to-right scan: neither text is changed and no byte past the text's
+ * terminator is read. */
+const char* FindFolded(const char* text, const char* pattern);
+
+#endif

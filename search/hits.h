@@ -1,0 +1,106 @@
+/* Per-patient hit table.
+ *
+ * The results of a search are gathered per patient, not per document. PatientHitsTable has one slot
+ * for every possible patient number (0 .. 1,048,575); a slot is empty or points to the patient's
+ * PatientHits record, created zero-filled on the patient's first hit. A record holds the documents
+ * that matched (HitRef entries, in an array grown in steps of 100), their count, the dates of the
+ * earliest and latest of them and the ";"-separated list of their distinct authors.
+ * OccurrenceTotal counts matching documents, PatientsWithHits counts non-empty slots.
+ *
+ * Ownership: a record belongs to its slot; once the result list is filled, the row that carries
+ * the record as its item data refers to it too. A run empties the table with ClearHitTable (which
+ * releases nothing) and then releases each record through the list rows with ReleasePatientHits,
+ * so no slot ever refers to a released record.
+ *
+ * Memory comes from plain malloc / calloc / realloc, reached through the process-wide g_hitAllocator
+ * so that tests can make any single allocation fail. When an allocation fails the user is told
+ * through g_reportAllocationFailure, a process-wide callback: the Win32 side installs a message box
+ * (InstallAllocationFailureBox), the default only counts the reports in g_allocationFailureReports.
+ * The hit concerned is dropped and the caller goes on.
+ *
+ * Threads: no locks. During a run only the search thread writes the table, the records and the two
+ * counters; the interface thread reads them only once the run has filled the result list, and the
+ * sort, the viewer and the import touch them only between runs. */
+#ifndef SONDREL_SEARCH_HITS_H
+#define SONDREL_SEARCH_HITS_H
+
+#include "host/records.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+enum {
+    PATIENT_TABLE_SLOTS = 1048576, /* 2^20 patient numbers: 0 .. 1,048,575 */
+    AUTHORS_TEXT_SIZE = 1000,      /* authors text buffer, at most 999 characters */
+    HITS_GROWTH_STEP = 100         /* entries of the first hits array, and of each growth */
+};
+
+/* One matching document. */
+typedef struct HitRef {
+    uint32_t key;          /* record key the document was read with */
+    int32_t fromFileTable; /* 0: reached through the patient-folder table, 1: through a file table */
+} HitRef;
+
+/* One patient's results. */
+typedef struct PatientHits {
+    PackedDate firstDate;            /* earliest matching document's date; 0 while none known */
+    PackedDate lastDate;             /* latest matching document's date; 0 while none known */
+    int32_t occurrenceCount;         /* matching documents counted (the import may change it) */
+    int32_t rowIndex;                /* current row in the result list, written by the sort */
+    char authors[AUTHORS_TEXT_SIZE]; /* distinct authors, ";"-separated, first appearance order */
+    HitRef* hits;                    /* owned array; NULL before the first hit or once dropped */
+    int32_t patientNumber;           /* this record's slot in PatientHitsTable */
+    int32_t hitCapacity;             /* entries allocated in hits (0 when hits is NULL) */
+} PatientHits;
+
+extern PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
+extern int OccurrenceTotal;  /* matching documents in the current results */
+extern int PatientsWithHits; /* non-empty slots of PatientHitsTable */
+
+/* The three kinds of allocation the hit table makes. */
+typedef enum HitAllocKind {
+    HIT_ALLOC_RECORD = 0, /* zero-filled PatientHits: calloc(count, size) */
+    HIT_ALLOC_FIRST = 1,  /* first hits array: malloc(count * size) */
+    HIT_ALLOC_GROW = 2    /* larger hits array: realloc(block, count * size) */
+} HitAllocKind;
+
+/* Allocates `count` elements of `size` bytes (block: the array to grow, for HIT_ALLOC_GROW); NULL
+ * on failure, in which case a grown block is left as it was. Blocks are released with free. */
+typedef void* (*HitAllocatorFn)(HitAllocKind kind, void* block, size_t count, size_t size);
+extern HitAllocatorFn g_hitAllocator;
+/* The default allocator: calloc, malloc or realloc, refusing sizes that overflow. */
+void* DefaultHitAllocator(HitAllocKind kind, void* block, size_t count, size_t size);
+
+/* Tells the user that a result was dropped for want of memory. */
+typedef void (*AllocationFailureReportFn)(void);
+extern AllocationFailureReportFn g_reportAllocationFailure;
+/* Default report: counts into g_allocationFailureReports and shows nothing. */
+void CountAllocationFailure(void);
+extern int g_allocationFailureReports;
+
+/* Empties every slot and sets both counters to 0. Releases nothing. */
+void ClearHitTable(void);
+
+/* Releases a record and its hits array. NULL is ignored. The caller empties the slot. */
+void ReleasePatientHits(PatientHits* record);
+
+/* The patient's record, created zero-filled (patient number set, PatientsWithHits incremented) when
+ * the slot is empty. NULL when the patient number lies outside 0 .. 1,048,575 (nothing happens) or
+ * when a new record cannot be allocated (reported through g_reportAllocationFailure). */
+PatientHits* RecordForPatient(int32_t patientNumber);
+
+/* Appends one HitRef to the record, increments its occurrence count, then updates its dates and
+ * authors text. The hits array starts with 100 entries and grows by 100 each time entry 99, 199,
+ * 299, ... is about to be stored. When the array cannot be allocated or grown the failure is
+ * reported and the hit dropped: the record is left exactly as it was. A record whose count the
+ * import has changed without entries (no array, a negative count, or a count beyond the array)
+ * keeps counting, dating and merging authors but gets no entry. A NULL record is ignored. */
+void AddHit(PatientHits* record, PackedDate date, const char* author, uint32_t key, int fromFileTable);
+
+/* Adds the author to the authors text (a buffer of AUTHORS_TEXT_SIZE bytes) unless it is already
+ * there as a whole ";"-separated item, compared case-sensitively: ";" is appended when the text is
+ * not empty, then the author. An author that would make the text longer than 999 characters is not
+ * appended. Returns 1 when the author is in the text afterwards, 0 when it did not fit. */
+int MergeAuthor(char* authors, const char* author);
+
+#endif
