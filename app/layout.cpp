@@ -4,6 +4,10 @@
 
 #include <stddef.h>
 
+#include "app/str.h"
+
+int32_t StatusPartWidths[STATUS_PART_COUNT] = {0, 1, 2, 3};
+
 static int ClampInt(long long v) {
     if (v > 2147483647LL) return 2147483647;
     if (v < -2147483647LL - 1) return (int)(-2147483647LL - 1);
@@ -68,4 +72,9 @@ int LinkHitTest(const LinkRect* links, int count, int x, int y) {
         if (r->left < x && x < r->right && r->top < y && y < r->bottom) return i;
     }
     return -1;
+}
+
+int FormatContactLink(char* out, size_t size, int major, int minor) {
+    return StrFormat(out, size, "mailto:%s?Subject=%s v %d.%02d", SONDREL_CONTACT_ADDRESS, "Sondrel", major,
+                     minor);
 }

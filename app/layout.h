@@ -15,6 +15,7 @@
 #ifndef SONDREL_APP_LAYOUT_H
 #define SONDREL_APP_LAYOUT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 struct LayoutRect {
@@ -62,6 +63,10 @@ void ComputeMainLayout(const MainLayoutInput* in, MainLayout* out);
 enum { STATUS_PART_COUNT = 4 };
 enum { STATUS_MARGIN_PATH = 10, STATUS_MARGIN_CABINET = 10, STATUS_MARGIN_VERSION = 30 };
 
+/* The widths table, kept for the program's life: w0 (path), w1 (cabinet), w2 (progress), w3
+ * (version). w0, w1 and w3 are set once when the bar is created, w2 then and on every resize. */
+extern int32_t StatusPartWidths[STATUS_PART_COUNT];
+
 /* floor(cx * 96 / dpi) + margin: a text's measured width brought back to 96 pixels per inch. A dpi
  * of 0 or less (no device) counts as 96. */
 int32_t StatusPartWidth(int cx, int dpi, int margin);
@@ -73,6 +78,15 @@ void ComputeStatusWidths(int barWidth, int32_t widths[STATUS_PART_COUNT]);
 
 /* Right edges e0..e3 of the parts: running sums of w0..w3. */
 void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int edges[STATUS_PART_COUNT]);
+
+/* The maker's contact address: the text of control 6 and the mail link's recipient. */
+#define SONDREL_CONTACT_ADDRESS "sondrel@example.org"
+/* Size of the mail-link buffer. */
+enum { CONTACT_LINK_SIZE = 5000 };
+
+/* "mailto:%s?Subject=%s v %d.%02d" with the address, "Sondrel" and the version (4.00): the subject
+ * goes in unchanged, spaces included. Returns 0 if the link was cut short to fit `size`. */
+int FormatContactLink(char* out, size_t size, int major, int minor);
 
 /* Contact-link table entry, client coordinates. */
 struct LinkRect {

@@ -1,12 +1,13 @@
-/* The main window: dialog 201 and its message procedure. */
+/* The main window: dialog 201 and its message procedure (main_dialog_win.cpp). */
 #ifndef SONDREL_APP_MAIN_DIALOG_H
 #define SONDREL_APP_MAIN_DIALOG_H
 
 #include <windows.h>
 
-/* Module instance of the program, used by every resource load. */
+/* Module instance of the program, used by every resource load; set by start-up. */
 extern HINSTANCE g_instance;
 
+/* Runs dialog 201; start-up shows it modally with no owner. */
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -210,3 +210,29 @@ TEST(ContactLink, FirstHoldingEntryWins) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ContactLink, MailLinkCarriesTheVersionWithTwoDigits) {
+    char link[CONTACT_LINK_SIZE];
+    EXPECT_EQ(FormatContactLink(link, sizeof link, 4, 0), 1);
+    EXPECT_STREQ(link, "mailto:sondrel@example.org?Subject=Sondrel v 4.00");
+    FormatContactLink(link, sizeof link, 12, 7);
+    EXPECT_STREQ(link, "mailto:sondrel@example.org?Subject=Sondrel v 12.07");
+}
+
+TEST(ContactLink, ShortBufferCutsTheLink) {
+    char link[16];
+    EXPECT_EQ(FormatContactLink(link, sizeof link, 4, 0), 0);
+    EXPECT_STREQ(link, "mailto:sondrel@");
+}
+
+TEST(StatusBar, WidthsTableStartsAsItsIndexes) {
+    // Checked before any test changes it: nothing in the native suite writes the table.
+    EXPECT_EQ(StatusPartWidths[0], 0);
+    EXPECT_EQ(StatusPartWidths[1], 1);
+    EXPECT_EQ(StatusPartWidths[2], 2);
+    EXPECT_EQ(StatusPartWidths[3], 3);
+}
+
+} // namespace

@@ -1,0 +1,61 @@
+/* Placeholders for operations the main window calls that are not written yet.
+ *
+ * Each entry here stands in for one operation of another folder, declared in that folder's header,
+ * and does nothing, so that the main window builds and runs while the rest of the program is being
+ * written. These are replaced as each feature lands: the work that writes an operation deletes its
+ * entry from this file (and the file goes when it is empty). */
+#include "app/search_state.h"
+#include "catalogue/catalogue.h"
+#include "exchange/export.h"
+#include "exchange/import.h"
+#include "results/sort.h"
+#include "results/viewer.h"
+#include "search/result_list.h"
+#include "search/search_run.h"
+
+/* search/result_list.h */
+unsigned char* SortDirections = NULL;
+void CreateResultColumns(HWND mainWindow) { (void)mainWindow; }
+
+/* search/search_run.h: a run that finds nothing to do still releases the launch guard. */
+DWORD WINAPI RunSearch(LPVOID mainWindow) {
+    (void)mainWindow;
+    SearchRunAbandon();
+    return 0;
+}
+
+/* results/sort.h */
+int32_t LastSortColumn = 0;
+void InitListImages(HWND mainWindow) { (void)mainWindow; }
+void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, int32_t* lastSortColumn,
+                  int column) {
+    (void)mainWindow;
+    (void)listId;
+    (void)sortDirections;
+    (void)lastSortColumn;
+    (void)column;
+}
+
+/* results/viewer.h */
+void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
+    (void)owner;
+    (void)hits;
+    (void)searchMode;
+}
+
+/* exchange/export.h */
+void ExportResults(HWND mainWindow, int listId, int exportFormat) {
+    (void)mainWindow;
+    (void)listId;
+    (void)exportFormat;
+}
+
+/* exchange/import.h */
+void ImportResults(HWND mainWindow, int listId, int importMode) {
+    (void)mainWindow;
+    (void)listId;
+    (void)importMode;
+}
+
+/* catalogue/catalogue.h */
+void FillFormCombo(HWND mainWindow) { (void)mainWindow; }
