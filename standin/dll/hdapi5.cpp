@@ -1,0 +1,547 @@
+/* HDAPI5.DLL, the stand-in host access library: every operation of host/hdapi.h over a cabinet in
+ * the text format of standin/README.md.
+ *
+ * The library keeps one process-wide state: the cabinets root set by HDSetPathCabinet, the pass
+ * table read by OpenPasses, the loaded cabinet (standin/core/cabinet.h) and one walk cursor per
+ * index. The program calls it from two threads (the search thread walks and reads while the
+ * interface thread may read patients), so every operation that touches that state runs inside one
+ * critical section; the table handles are plain movable blocks and need no lock.
+ *
+ * Every operation tolerates bad arguments: NULL buffers are not written, unknown keys and indexes
+ * give 0 and an empty result, and text is always cut to the record field it goes into. Records are
+ * written byte by byte at the offsets of host/records.h; no structure is laid over them.
+ *
+ * Decisions of this stand-in where the caller's contract is silent:
+ *   - HDOpenCabinet closes the cabinet that was open, even when the new one fails to open.
+ *   - A cabinet's PASS line and the pass handed in are compared on the first PASS_STRING_SIZE - 1
+ *     bytes, case-sensitively: that is all a pass record can carry.
+ *   - A read by key fills its header with zeros when the key is unknown or of another kind, so no
+ *     stale header of an earlier read is ever taken for the answer.
+ *   - GetDossiersType answers for the entry at the walk cursor; the key text is not consulted. */
+#include "host/hdapi.h"
+#include "host/records.h"
+#include "standin/core/cabinet.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <new>
+
+/* ---- state ------------------------------------------------------------------------------------ */
+
+static CRITICAL_SECTION g_lock;
+static Cabinet g_cabinet;
+static int g_cabinetOpen;
+static char g_root[HOST_PATH_SIZE];
+static std::vector<CabPass> g_passes;
+static int g_passesLoaded;
+/* Walk cursors: walk position of the current entry, -1 before HDFirstKey. */
+static long g_cursorFolders = -1;
+static long g_cursorPrescriptionFiles = -1;
+static long g_cursorLetterFiles = -1;
+/* The file index walked last, for GetDossiersType(…, 1). */
+static int g_lastFileIndex = INDEX_PRESCRIPTION_FILES;
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)instance;
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) {
+        InitializeCriticalSection(&g_lock);
+        CabInit(&g_cabinet);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        CabFree(&g_cabinet);
+        DeleteCriticalSection(&g_lock);
+    }
+    return TRUE;
+}
+
+static void Lock(void) { EnterCriticalSection(&g_lock); }
+static void Unlock(void) { LeaveCriticalSection(&g_lock); }
+
+/* ---- record helpers ----------------------------------------------------------------------------- */
+
+static void PutU32(void* record, size_t offset, uint32_t value) {
+    unsigned char* p = (unsigned char*)record + offset;
+    p[0] = (unsigned char)(value & 0xFF);
+    p[1] = (unsigned char)((value >> 8) & 0xFF);
+    p[2] = (unsigned char)((value >> 16) & 0xFF);
+    p[3] = (unsigned char)((value >> 24) & 0xFF);
+}
+
+static uint32_t GetU32(const void* record, size_t offset) {
+    const unsigned char* p = (const unsigned char*)record + offset;
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+static void PutText(void* record, size_t offset, size_t size, const char* text) {
+    CabCopyText((char*)record + offset, size, text, size);
+}
+
+/* The common 45-byte document header; a NULL entry gives an all-zero header. */
+static void PutHeader(void* header, const CabEntry* entry) {
+    memset(header, 0, COMMON_HEADER_SIZE);
+    if (entry == NULL) return;
+    ((unsigned char*)header)[HEADER_TYPE] = (unsigned char)(entry->type & 0xFF);
+    PutU32(header, HEADER_PATIENT, (uint32_t)entry->patient);
+    PutU32(header, HEADER_DATE, entry->date);
+    PutU32(header, HEADER_STAMP, entry->stamp);
+    PutText(header, HEADER_AUTHOR, HEADER_AUTHOR_SIZE, entry->text);
+}
+
+static HGLOBAL NewBlock(size_t size) { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size); }
+
+/* A movable block holding text and its terminator; NULL when memory is short. */
+static HGLOBAL NewTextBlock(const char* text, size_t length) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, length + 1);
+    if (h == NULL) return NULL;
+    char* p = (char*)GlobalLock(h);
+    if (p == NULL) {
+        GlobalFree(h);
+        return NULL;
+    }
+    memcpy(p, text, length);
+    p[length] = 0;
+    GlobalUnlock(h);
+    return h;
+}
+
+/* ---- session and cabinet ------------------------------------------------------------------------- */
+
+static void ResetCursors(void) {
+    g_cursorFolders = -1;
+    g_cursorPrescriptionFiles = -1;
+    g_cursorLetterFiles = -1;
+    g_lastFileIndex = INDEX_PRESCRIPTION_FILES;
+}
+
+static void CloseCabinetLocked(void) {
+    CabFree(&g_cabinet);
+    g_cabinetOpen = 0;
+    ResetCursors();
+}
+
+HDAPI_DECL int HDAPI_CALL HDOpenSession(int mode) {
+    (void)mode;
+    return 1;
+}
+
+HDAPI_DECL void HDAPI_CALL HDCloseSession(void) {
+    Lock();
+    CloseCabinetLocked();
+    std::vector<CabPass>().swap(g_passes);
+    g_passesLoaded = 0;
+    Unlock();
+}
+
+HDAPI_DECL int HDAPI_CALL HDSetPathCabinet(const char* cabinetsRoot) {
+    Lock();
+    CabCopyText(g_root, sizeof g_root, cabinetsRoot, sizeof g_root);
+    g_passesLoaded = 0; /* the pass table of the new root is read afresh */
+    Unlock();
+    return cabinetsRoot != NULL;
+}
+
+static int IsAbsolutePath(const char* p) {
+    if (p[0] == '\\' || p[0] == '/') return 1;
+    return ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')) && p[1] == ':';
+}
+
+/* root\file, without doubling a separator; 0 when it does not fit. */
+static int JoinPath(char* out, size_t size, const char* root, const char* name) {
+    size_t n = strlen(root);
+    const char* sep = n > 0 && root[n - 1] != '\\' && root[n - 1] != '/' ? "\\" : "";
+    int len = snprintf(out, size, "%s%s%s", root, sep, name);
+    return len >= 0 && (size_t)len < size;
+}
+
+HDAPI_DECL int HDAPI_CALL HDOpenCabinet(const char* cabinetsRoot, const char* cabinetName,
+                                        const char* cabinetDirectory, const char* pass) {
+    (void)cabinetName;
+    char dir[CAB_PATH_SIZE];
+    char path[CAB_PATH_SIZE];
+    int ok = 0;
+    Lock();
+    CloseCabinetLocked();
+    const char* root = cabinetsRoot != NULL && cabinetsRoot[0] != 0 ? cabinetsRoot : g_root;
+    const char* directory = cabinetDirectory != NULL ? cabinetDirectory : "";
+    if (IsAbsolutePath(directory)) ok = snprintf(dir, sizeof dir, "%s", directory) < (int)sizeof dir;
+    else ok = JoinPath(dir, sizeof dir, root, directory);
+    if (ok) ok = JoinPath(path, sizeof path, dir, "cabinet.txt");
+    if (ok) {
+        try {
+            ok = CabLoad(&g_cabinet, path);
+        } catch (const std::bad_alloc&) {
+            ok = 0; /* a cabinet too large for the address space does not open */
+        }
+    }
+    if (ok && g_cabinet.hasPass &&
+        strncmp(g_cabinet.pass, pass != NULL ? pass : "", PASS_STRING_SIZE - 1) != 0)
+        ok = 0;
+    if (!ok) CabFree(&g_cabinet);
+    g_cabinetOpen = ok;
+    Unlock();
+    return ok;
+}
+
+HDAPI_DECL void HDAPI_CALL HDCloseCabinet(void) {
+    Lock();
+    CloseCabinetLocked();
+    Unlock();
+}
+
+/* Reads HKCU\Software\IMAGINE Editions\HelloDOC\<section>, value <key>. A value longer than the
+ * 260-byte buffer is cut, never left unterminated. */
+HDAPI_DECL int HDAPI_CALL HDGetApplicationInfo(const char* section, const char* key, char* buffer) {
+    if (buffer == NULL) return 0;
+    buffer[0] = 0;
+    if (section == NULL || key == NULL) return 0;
+    char path[512];
+    if (snprintf(path, sizeof path, "Software\\IMAGINE Editions\\HelloDOC\\%s", section) >= (int)sizeof path)
+        return 0;
+    HKEY hkey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &hkey) != ERROR_SUCCESS) return 0;
+    int ok = 0;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(hkey, key, NULL, &type, NULL, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        HGLOBAL h = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size + 1);
+        char* value = (char*)h;
+        DWORD got = size;
+        if (value != NULL && RegQueryValueExA(hkey, key, NULL, &type, (BYTE*)value, &got) == ERROR_SUCCESS) {
+            CabCopyText(buffer, HOST_PATH_SIZE, value, got);
+            ok = 1;
+        }
+        if (h != NULL) GlobalFree(h);
+    }
+    RegCloseKey(hkey);
+    return ok;
+}
+
+/* ---- pass table --------------------------------------------------------------------------------- */
+
+static void LoadPassesLocked(void) {
+    char path[CAB_PATH_SIZE];
+    g_passes.clear();
+    if (JoinPath(path, sizeof path, g_root, "passes.txt")) {
+        try {
+            CabLoadPasses(path, &g_passes);
+        } catch (const std::bad_alloc&) {
+            g_passes.clear();
+        }
+    }
+    g_passesLoaded = 1;
+}
+
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenPasses(void) {
+    Lock();
+    LoadPassesLocked();
+    Unlock();
+    return NewBlock(PASS_RECORD_SIZE);
+}
+
+HDAPI_DECL void HDAPI_CALL ClosePasses(HGLOBAL passes) {
+    if (passes != NULL) GlobalFree(passes);
+}
+
+HDAPI_DECL int HDAPI_CALL ReadPasses(int index, void* passRecord, char* cabinetName) {
+    int found = 0;
+    Lock();
+    if (!g_passesLoaded) LoadPassesLocked();
+    const CabPass* p = index >= 1 && (size_t)index <= g_passes.size() ? &g_passes[(size_t)index - 1] : NULL;
+    if (passRecord != NULL) {
+        PutText(passRecord, PASS_STRING, PASS_STRING_SIZE, p != NULL ? p->pass : "");
+        PutText(passRecord, PASS_DIRECTORY, PASS_DIRECTORY_SIZE, p != NULL ? p->directory : "");
+    }
+    if (cabinetName != NULL) CabCopyText(cabinetName, CABINET_NAME_SIZE, p != NULL ? p->name : "", CABINET_NAME_SIZE);
+    found = p != NULL;
+    Unlock();
+    return found;
+}
+
+/* ---- tables ------------------------------------------------------------------------------------- */
+
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenPatients(int mode) {
+    (void)mode;
+    return NewBlock(PATIENT_RECORD_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL ClosePatients(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenDossiers(int a, int b, int c, int d) {
+    (void)a;
+    (void)b;
+    (void)c;
+    (void)d;
+    return NewBlock(FOLDER_RECORD_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL CloseDossiers(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenInfoSesam(int mode) {
+    (void)mode;
+    return NewBlock(INFOSESAM_RECORD_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL CloseInfoSesam(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenExtensions(int mode) {
+    (void)mode;
+    return NewBlock(EXTENSIONS_RECORD_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL CloseExtensions(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenFileOrdonnances(int mode) {
+    (void)mode;
+    return NewBlock(FILE_HEADER_BUFFER_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL CloseFileOrdonnances(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+HDAPI_DECL HGLOBAL HDAPI_CALL OpenFileCourriers(int mode) {
+    (void)mode;
+    return NewBlock(FILE_HEADER_BUFFER_SIZE);
+}
+HDAPI_DECL void HDAPI_CALL CloseFileCourriers(HGLOBAL table) {
+    if (table != NULL) GlobalFree(table);
+}
+
+/* ---- index walks -------------------------------------------------------------------------------- */
+
+static long* CursorOf(int index) {
+    switch (index) {
+    case INDEX_FOLDERS: return &g_cursorFolders;
+    case INDEX_PRESCRIPTION_FILES: return &g_cursorPrescriptionFiles;
+    case INDEX_LETTER_FILES: return &g_cursorLetterFiles;
+    default: return NULL;
+    }
+}
+
+HDAPI_DECL int HDAPI_CALL HDNumberOfKey(int index) {
+    Lock();
+    const CabIndex* ix = CabGetIndex(&g_cabinet, index);
+    int n = ix != NULL ? (int)ix->walk.size() : 0;
+    Unlock();
+    return n;
+}
+
+/* Moves the cursor of the index to pos (first) or one further, and reports the entry there. */
+static DWORD WalkLocked(int index, char* keyText, int first) {
+    long* cursor = CursorOf(index);
+    const CabIndex* ix = CabGetIndex(&g_cabinet, index);
+    if (keyText != NULL) keyText[0] = 0;
+    if (cursor == NULL || ix == NULL) return 0;
+    if (index != INDEX_FOLDERS) g_lastFileIndex = index;
+    long size = (long)ix->walk.size();
+    if (first) *cursor = 0;
+    else if (*cursor < size) (*cursor)++;
+    const CabEntry* e = CabWalkEntry(&g_cabinet, index, *cursor);
+    if (e == NULL) {
+        *cursor = size;
+        return 0;
+    }
+    if (keyText != NULL) CabKeyText(keyText, KEY_TEXT_SIZE, e);
+    return e->key;
+}
+
+HDAPI_DECL DWORD HDAPI_CALL HDFirstKey(int index, char* keyText) {
+    Lock();
+    DWORD key = WalkLocked(index, keyText, 1);
+    Unlock();
+    return key;
+}
+
+HDAPI_DECL DWORD HDAPI_CALL HDNextKey(int index, char* keyText) {
+    Lock();
+    DWORD key = WalkLocked(index, keyText, 0);
+    Unlock();
+    return key;
+}
+
+HDAPI_DECL int HDAPI_CALL GetDossiersType(char* keyText, int fileIndex) {
+    (void)keyText;
+    Lock();
+    int index = fileIndex == 0 ? INDEX_FOLDERS : g_lastFileIndex;
+    const CabEntry* e = CabWalkEntry(&g_cabinet, index, *CursorOf(index));
+    int type = e != NULL ? e->type : 0;
+    Unlock();
+    return type;
+}
+
+HDAPI_DECL DWORD HDAPI_CALL HDFindKey(int index, const char* keyText) {
+    Lock();
+    const CabEntry* e = CabWalkEntry(&g_cabinet, index, CabFindKeyText(&g_cabinet, index, keyText));
+    DWORD key = e != NULL ? e->key : 0;
+    Unlock();
+    return key;
+}
+
+HDAPI_DECL void HDAPI_CALL MakeInfoSesamKey(char* keyText, int patient) {
+    if (keyText != NULL) CabSesamKeyText(keyText, KEY_TEXT_SIZE, patient);
+}
+
+HDAPI_DECL void HDAPI_CALL MakeExtensionsKey(char* keyText, int patient) {
+    if (keyText != NULL) CabExtensionsKeyText(keyText, KEY_TEXT_SIZE, patient);
+}
+
+/* ---- records ------------------------------------------------------------------------------------ */
+
+/* An unknown patient leaves the record as it is: the caller empties the names beforehand. */
+HDAPI_DECL int HDAPI_CALL ReadPatients(void* patientRecord, int mode) {
+    (void)mode;
+    if (patientRecord == NULL) return 0;
+    Lock();
+    const CabPatient* p = CabFindPatient(&g_cabinet, (int32_t)GetU32(patientRecord, PATIENT_NUMBER));
+    if (p != NULL) {
+        PutText(patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE, p->lastName);
+        PutText(patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE, p->firstName);
+        PutU32(patientRecord, PATIENT_BIRTH_DATE, p->birth);
+        PutText(patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE, p->ssNumber);
+    }
+    Unlock();
+    return p != NULL;
+}
+
+HDAPI_DECL int HDAPI_CALL ReadDossiers2(DWORD key, void* folderRecord) {
+    Lock();
+    const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
+    if (folderRecord != NULL) PutHeader(folderRecord, e);
+    Unlock();
+    return e != NULL && folderRecord != NULL;
+}
+
+/* A file-table header at the start of the caller's 512-byte buffer. */
+static int ReadFileHeader(int index, DWORD key, void* buffer) {
+    Lock();
+    const CabEntry* e = CabFindEntry(&g_cabinet, index, key);
+    if (buffer != NULL) {
+        memset(buffer, 0, FILE_HEADER_BUFFER_SIZE);
+        PutHeader(buffer, e);
+    }
+    Unlock();
+    return e != NULL && buffer != NULL;
+}
+
+HDAPI_DECL int HDAPI_CALL ReadFileOrdonnances(DWORD key, void* buffer, int mode) {
+    (void)mode;
+    return ReadFileHeader(INDEX_PRESCRIPTION_FILES, key, buffer);
+}
+
+HDAPI_DECL int HDAPI_CALL ReadFileCourriers(DWORD key, void* buffer, int mode) {
+    (void)mode;
+    return ReadFileHeader(INDEX_LETTER_FILES, key, buffer);
+}
+
+HDAPI_DECL int HDAPI_CALL ReadInfoSesam(DWORD key, void* record) {
+    if (record == NULL) return 0;
+    Lock();
+    const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
+    if (e != NULL && e->kind != CAB_KIND_SESAM) e = NULL;
+    PutText(record, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE, e != NULL ? e->text : "");
+    Unlock();
+    return e != NULL;
+}
+
+/* ---- texts -------------------------------------------------------------------------------------- */
+
+/* The text of the document with this key in the index, when it is a document of the wanted type.
+ * The header gets the document's 45 common bytes, zeros up to the smaller header size. */
+static HGLOBAL ReadDocument(int index, DWORD key, int wantedType, void* header) {
+    HGLOBAL h = NULL;
+    Lock();
+    const CabEntry* e = CabFindEntry(&g_cabinet, index, key);
+    if (e != NULL && (e->kind != CAB_KIND_DOCUMENT || e->type != wantedType)) e = NULL;
+    if (header != NULL) {
+        memset(header, 0, PRESCRIPTION_HEADER_SIZE);
+        PutHeader(header, e);
+    }
+    if (e != NULL) {
+        h = GlobalAlloc(GMEM_MOVEABLE, (SIZE_T)e->bodyLength + 1);
+        char* text = h != NULL ? (char*)GlobalLock(h) : NULL;
+        long n = text != NULL ? CabReadText(&g_cabinet, e, text) : -1;
+        if (text != NULL) GlobalUnlock(h);
+        if (n < 0 && h != NULL) {
+            GlobalFree(h);
+            h = NULL;
+        }
+    }
+    Unlock();
+    return h;
+}
+
+HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLOrdonnances(DWORD key, void* header, int mode) {
+    (void)mode;
+    return ReadDocument(INDEX_FOLDERS, key, DOC_TYPE_PRESCRIPTION, header);
+}
+
+HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLCourriers(DWORD key, void* header, int mode) {
+    (void)mode;
+    return ReadDocument(INDEX_FOLDERS, key, DOC_TYPE_LETTER, header);
+}
+
+HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLFileOrdonnances(DWORD key, void* header) {
+    return ReadDocument(INDEX_PRESCRIPTION_FILES, key, DOC_TYPE_PRESCRIPTION, header);
+}
+
+HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLFileCourriers(DWORD key, void* header) {
+    return ReadDocument(INDEX_LETTER_FILES, key, DOC_TYPE_LETTER, header);
+}
+
+/* The extensions of a patient as a small XML text; field 218 holds the insurance scheme code:
+ *   <extensions patient="1234"><field id="218">3</field></extensions> */
+HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLExtensions(DWORD key, void* record) {
+    (void)record;
+    char xml[160];
+    int length = -1;
+    Lock();
+    const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
+    if (e != NULL && e->kind == CAB_KIND_EXTENSIONS)
+        length = snprintf(xml, sizeof xml, "<extensions patient=\"%d\"><field id=\"%d\">%d</field></extensions>",
+                          (int)e->patient, (int)EXTENSIONS_SCHEME_FIELD, (int)e->code);
+    Unlock();
+    if (length < 0 || length >= (int)sizeof xml) return NULL;
+    return NewTextBlock(xml, (size_t)length);
+}
+
+/* The integer of <field id="N">…</field> in an XML text handle; 0 when absent. Reads no further than
+ * the block's size, terminated or not. */
+HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
+    if (xml == NULL) return 0;
+    SIZE_T size = GlobalSize(xml);
+    const char* text = size > 0 ? (const char*)GlobalLock(xml) : NULL;
+    if (text == NULL) return 0;
+    size_t length = 0;
+    while (length < size && text[length] != 0) length++;
+    char needle[40];
+    int n = snprintf(needle, sizeof needle, "<field id=\"%d\">", field);
+    int value = 0;
+    for (size_t i = 0; n > 0 && i + (size_t)n <= length; i++) {
+        if (memcmp(text + i, needle, (size_t)n) != 0) continue;
+        size_t j = i + (size_t)n;
+        int negative = j < length && text[j] == '-';
+        if (negative) j++;
+        long long v = 0;
+        while (j < length && text[j] >= '0' && text[j] <= '9' && v < 0x80000000LL) v = v * 10 + (text[j++] - '0');
+        if (v > 0x7FFFFFFFLL) v = 0x7FFFFFFFLL;
+        value = (int)(negative ? -v : v);
+        break;
+    }
+    GlobalUnlock(xml);
+    return value;
+}
+
+/* ---- dates -------------------------------------------------------------------------------------- */
+
+HDAPI_DECL DWORD HDAPI_CALL Today(void) {
+    Lock();
+    PackedDate today = g_cabinetOpen ? g_cabinet.today : 0;
+    Unlock();
+    if (today == 0) {
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        today = (PackedDate)st.wYear << 16 | (PackedDate)st.wMonth << 8 | st.wDay;
+    }
+    return today;
+}
+
+HDAPI_DECL DWORD HDAPI_CALL GetAge(DWORD birthDate, DWORD today) { return CabAge(birthDate, today); }
