@@ -1,0 +1,139 @@
+/* Fuzz target of the search engine core: random bytes as a document text and a search text, fed
+ * to the section matcher and the hit table.
+ *
+ * Input layout (every part may be short or missing):
+ *   byte 0      flags: bit 0 form-data mode, bit 1 fromFileTable, bit 2 fold the pattern first,
+ *               bits 3-4 which allocation kind fails, bits 5-7 its ordinal (0: none fails);
+ *   byte 1      pattern length L (taken modulo 64);
+ *   bytes 2-5   patient number of the header, little-endian (any value, in range or not);
+ *   byte 6      extra hits K added to the record after the match (0..255, so growth is crossed);
+ *   L bytes     the pattern;
+ *   the rest    the document text, copied into a block of its exact size plus a terminator.
+ * Checked: FindFolded agrees with a naive search over a folded copy; nothing is read or written
+ * outside its block (the sanitizers); the authors text stays within 999 characters; merging an
+ * author twice changes nothing; counts and entries stay consistent. */
+#include "host/records.h"
+#include "search/fold.h"
+#include "search/hits.h"
+#include "search/match.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+HitAllocKind g_failKind;
+int g_failOrdinal;
+int g_seen;
+
+void* FuzzAllocator(HitAllocKind kind, void* block, size_t count, size_t size) {
+    if (g_failOrdinal != 0 && kind == g_failKind && ++g_seen == g_failOrdinal) return nullptr;
+    return DefaultHitAllocator(kind, block, count, size);
+}
+
+void ReportNothing(void) {}
+
+/* Reference search: fold a copy, then a byte-by-byte comparison from every start. */
+long NaiveFind(const std::string& text, const std::string& pattern) {
+    if (pattern.empty()) return -1;
+    std::string folded = text;
+    for (char& c : folded)
+        c = (char)FoldTable[(unsigned char)c];
+    size_t at = folded.find(pattern);
+    return at == std::string::npos ? -1 : (long)at;
+}
+
+void Check(bool ok) {
+    if (!ok) abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool ready = false;
+    if (!ready) {
+        BuildFoldTable();
+        g_hitAllocator = FuzzAllocator;
+        g_reportAllocationFailure = ReportNothing;
+        ready = true;
+    }
+    uint8_t flags = size > 0 ? data[0] : 0;
+    size_t patternLen = size > 1 ? data[1] % 64 : 0;
+    uint32_t patient = 0;
+    for (size_t i = 0; i < 4 && 2 + i < size; i++)
+        patient |= (uint32_t)data[2 + i] << (8 * i);
+    int extraHits = size > 6 ? data[6] : 0;
+    size_t at = size < 7 ? size : 7;
+    if (patternLen > size - at) patternLen = size - at;
+
+    /* The pattern as a zero-terminated text (it ends at its first zero byte, if any). */
+    std::string pattern((const char*)data + at, patternLen);
+    pattern = pattern.c_str();
+    if (flags & 4) FoldTextInPlace(&pattern[0]);
+    at += patternLen;
+
+    /* The document text in a block of its exact size. */
+    size_t textLen = size - at;
+    char* text = (char*)malloc(textLen + 1);
+    memcpy(text, data + at, textLen);
+    text[textLen] = 0;
+    std::string asText(text); /* up to the first zero, as the host's text would end */
+
+    /* FindFolded against the reference, over the whole text. */
+    const char* found = FindFolded(text, pattern.c_str());
+    long expected = NaiveFind(asText, pattern);
+    Check(found == nullptr ? expected == -1 : (long)(found - text) == expected);
+
+    int kind = (flags >> 3) & 3;
+    g_failKind = kind > HIT_ALLOC_GROW ? HIT_ALLOC_GROW : (HitAllocKind)kind;
+    g_failOrdinal = flags >> 5;
+    g_seen = 0;
+
+    /* Section matching and recording, with a header made from the input. */
+    unsigned char header[LETTER_HEADER_SIZE];
+    memset(header, 0, sizeof header);
+    SetRecordU32(header, HEADER_PATIENT, patient);
+    SetRecordU32(header, HEADER_DATE, (uint32_t)textLen * 2654435761u);
+    memcpy(header + HEADER_AUTHOR, asText.c_str(), asText.size() < 40 ? asText.size() : 40);
+    int matched =
+        MatchAndRecordDocument(text, pattern.c_str(), header, (uint32_t)size, (flags >> 1) & 1, flags & 1);
+    Check(OccurrenceTotal == (matched && patient < (uint32_t)PATIENT_TABLE_SLOTS ? 1 : 0));
+    Check(PatientsWithHits <= 1);
+
+    /* More hits and authors on the patient's record (or a spare one), drawn from the text. */
+    uint32_t slot = patient < (uint32_t)PATIENT_TABLE_SLOTS ? patient : 0;
+    PatientHits* record = RecordForPatient((int32_t)slot);
+    if (record != nullptr) {
+        for (int i = 0; i < extraHits; i++) {
+            size_t from = asText.empty() ? 0 : (size_t)i * 7 % asText.size();
+            std::string author = asText.substr(from, (size_t)i % 30);
+            int32_t before = record->occurrenceCount;
+            AddHit(record, (PackedDate)(i * 40503u), author.c_str(), (uint32_t)i, i & 1);
+            Check(record->occurrenceCount == before || record->occurrenceCount == before + 1);
+            Check(record->occurrenceCount <= record->hitCapacity);
+            Check(strlen(record->authors) <= 999);
+            if (record->occurrenceCount > 0)
+                Check(record->hits[record->occurrenceCount - 1].key == (uint32_t)i ||
+                      record->occurrenceCount == before);
+        }
+        /* Merging is idempotent, and bounded even for long authors. */
+        std::string copy = record->authors;
+        int merged = MergeAuthor(record->authors, asText.c_str());
+        Check(strlen(record->authors) <= 999);
+        std::string after = record->authors;
+        Check(MergeAuthor(record->authors, asText.c_str()) == merged);
+        Check(after == record->authors);
+        if (!merged) Check(copy == record->authors);
+    }
+
+    ReleasePatientHits(PatientHitsTable[slot]);
+    PatientHitsTable[slot] = nullptr;
+    OccurrenceTotal = 0;
+    PatientsWithHits = 0;
+    free(text);
+    return 0;
+}
