@@ -8,6 +8,7 @@
  * until the user closes it. */
 #include "search/match_win.h"
 
+#include "app/ui.h"
 #include "search/hits.h"
 #include "search/match.h"
 
@@ -30,7 +31,7 @@ void MatchDocument(HGLOBAL document, const char* pattern, const void* header, DW
 }
 
 static void ShowAllocationFailureBox(void) {
-    MessageBoxA(NULL, "Erreur d'allocation mémoire, résultat ignoré", "Sondrel", MB_ICONERROR);
+    ShowMessageBox(NULL, "Erreur d'allocation mémoire, résultat ignoré", "Sondrel", MB_ICONERROR);
 }
 
 void InstallAllocationFailureBox(void) {
