@@ -53,10 +53,14 @@ if(SONDREL_FLAVOUR STREQUAL "test")
   endif()
 endif()
 
-if(SONDREL_FLAVOUR STREQUAL "fast")
+# The cabinet generator: a tool in the fast flavour, a library the unit tests call in the test one.
+if(SONDREL_FLAVOUR STREQUAL "fast" OR SONDREL_FLAVOUR STREQUAL "test")
   if(EXISTS ${CMAKE_SOURCE_DIR}/standin/gen/CMakeLists.txt)
     add_subdirectory(standin/gen)
   endif()
+endif()
+
+if(SONDREL_FLAVOUR STREQUAL "fast")
   find_package(benchmark QUIET)
   if(benchmark_FOUND AND EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
     add_subdirectory(bench)
