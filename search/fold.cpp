@@ -59,13 +59,15 @@ void FoldTextInPlace(char* text) {
 const char* FindFolded(const char* text, const char* pattern) {
     if (text == NULL || pattern == NULL || pattern[0] == 0) return NULL;
     const unsigned char* pat = (const unsigned char*)pattern;
-    for (const unsigned char* start = (const unsigned char*)text; *start != 0; start++) {
-        /* The text's terminator folds to 0, which equals no pattern byte: the inner loop stops on
+    const unsigned char first = pat[0];
+    for (const unsigned char* start = (const unsigned char*)text;; start++) {
+        unsigned char c = *start;
+        if (c == 0) return NULL;
+        if (FoldTable[c] != first) continue;
+        /* The text's terminator folds to 0, which equals no pattern byte: the comparison stops on
          * it at the latest, so it never reads past the end of the text. */
-        size_t i = 0;
-        while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
-            i++;
+        size_t i = 1;
+        while (pat[i] != 0 && FoldTable[start[i]] == pat[i]) i++;
         if (pat[i] == 0) return (const char*)start;
     }
-    return NULL;
 }
