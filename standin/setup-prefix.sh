@@ -11,12 +11,19 @@ prefix=$(realpath -m "$1"); tree=$(realpath "$2"); bin=$(realpath "$3")
 version=${4:-5.51}
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\' | sed 's/\\/\\\\/g'; }
+# The pass table is Windows-1252: it is read as bytes (LC_ALL=C), and a name given on the command
+# line (UTF-8) is converted to match it; the registry file below is written from UTF-8 again.
+passes() { LC_ALL=C grep -av '^#' "$tree/Cabinets/passes.txt" | LC_ALL=C tr -d '\r'; }
 name=${5:-}
-if [ -z "$name" ]; then
+if [ -n "$name" ]; then
+  name=$(printf '%s' "$name" | iconv -f UTF-8 -t CP1252)
+else
   # The first cabinet of the pass table is the one used last.
-  name=$(grep -v '^#' "$tree/Cabinets/passes.txt" | grep '|' | head -n 1 | cut -d'|' -f3 | tr -d '\r')
+  name=$(passes | LC_ALL=C grep -a '|' | head -n 1 | LC_ALL=C cut -d'|' -f3)
 fi
-dir=$(grep -v '^#' "$tree/Cabinets/passes.txt" | tr -d '\r' | awk -F'|' -v n="$name" '$3==n {print $1; exit}')
+dir=$(passes | LC_ALL=C awk -F'|' -v n="$name" '$3==n {print $1; exit}')
+name=$(printf '%s' "$name" | iconv -f CP1252 -t UTF-8)
+dir=$(printf '%s' "$dir" | iconv -f CP1252 -t UTF-8)
 # The registry names the directory in lower case: the pass table must match it ignoring case.
 dir=${dir,,}
 mkdir -p "$tree/Formulon"
