@@ -50,7 +50,7 @@ typedef struct PatientHits {
     char authors[AUTHORS_TEXT_SIZE]; /* distinct authors, ";"-separated, first appearance order */
     HitRef* hits;                    /* owned array; NULL before the first hit or once dropped */
     int32_t patientNumber;           /* this record's slot in PatientHitsTable */
-    int32_t hitCapacity;             /* entries allocated in hits (0 when hits is NULL) */
+    int32_t hitCapacity;             /* entries allocated in hits; meaningful only while hits is set */
 } PatientHits;
 
 extern PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
