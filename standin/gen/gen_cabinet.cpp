@@ -29,51 +29,56 @@
 /* ---- name pools ------------------------------------------------------------------------------ */
 
 static const char* const kLastNames[] = {
-    "MARTIN",    "BERNARD",  "DUBOIS",    "THOMAS",     "ROBERT",   "RICHARD",   "PETIT",     "DURAND",
-    "LEROY",     "MOREAU",   "SIMON",     "LAURENT",    "LEFÈVRE",  "MICHEL",    "GARCIA",    "DAVID",
-    "BERTRAND",  "ROUX",     "VINCENT",   "FOURNIER",   "MOREL",    "GIRARD",    "ANDRÉ",     "MERCIER",
-    "DUPONT",    "LAMBERT",  "BONNET",    "FRANÇOIS",   "MARTINEZ", "LEGRAND",   "GARNIER",   "FAURE",
-    "ROUSSEAU",  "BLANC",    "GUÉRIN",    "MÜLLER",     "HENRY",    "ROUSSEL",   "NICOLAS",   "PERRIN",
-    "MORIN",     "MATHIEU",  "CLÉMENT",   "GAUTHIER",   "DUMONT",   "LOPEZ",     "FONTAINE",  "CHEVALIER",
-    "ROBIN",     "MASSON",   "SANCHEZ",   "GÉRARD",     "NGUYEN",   "BOYER",     "DENIS",     "LEMAIRE",
-    "DUVAL",     "JOLY",     "GAUTIER",   "ROGER",      "ROCHE",    "ROY",       "NOËL",      "MEYER",
-    "LUCAS",     "MEUNIER",  "JEAN",      "PEREZ",      "MARCHAND", "DUFOUR",    "BLANCHARD", "MARIE",
-    "BARBIER",   "BRUN",     "DUMAS",     "BRUNET",     "SCHMITT",  "LEROUX",    "COLIN",     "FERNANDEZ",
-    "PIERRE",    "RENARD",   "ARNAUD",    "ROLLAND",    "CARON",    "AUBERT",    "GIRAUD",    "LECLERC",
-    "VIDAL",     "BOURGEOIS", "RENAUD",   "LEMOINE",    "PICARD",   "GAILLARD",  "PHILIPPE",  "LECLERCQ",
-    "LACROIX",   "FABRE",    "DUPUIS",    "OLIVIER",    "RODRIGUEZ", "DA SILVA", "HUBERT",    "LOUIS",
-    "CHARLES",   "GUILLOT",  "RIVIÈRE",   "LE GALL",    "GUILLAUME", "ADAM",     "REY",       "MOULIN",
-    "GONZALEZ",  "BERGER",   "LECOMTE",   "MÉNARD",     "FLEURY",   "DESCHAMPS", "CARPENTIER", "JULIEN",
-    "BENOÎT",    "PARIS",    "MAILLARD",  "MARCHAL",    "AUBRY",    "VASSEUR",   "LE ROUX",   "RENAULT",
-    "JACQUET",   "COLLET",   "PRÉVOST",   "POIRIER",    "CHARPENTIER", "ROYER",  "HUET",      "BAILLY",
-    "BRETON",    "D'ALMEIDA", "N'DIAYE",  "DE LA FONTAINE", "LEFEBVRE", "BÉRANGER", "CHÂTELAIN", "CÔTÉ",
-    "LAÏK",      "DUPRÉ",    "HÉBERT",    "DESCHÊNES",  "GRÉGOIRE", "ÉTIENNE",   "ÉMERY",     "CŒUR",
-    "Lefèvre",   "Dupont",   "van der Berg", "O'CONNOR", "ZÉLINSKI", "SCHNEIDER", "ŠTEFANIK",   "ŒHMICHEN",
+    "MARTIN",       "BERNARD",  "DUBOIS",    "THOMAS",    "ROBERT",    "RICHARD",   "PETIT",
+    "DURAND",       "LEROY",    "MOREAU",    "SIMON",     "LAURENT",   "LEFÈVRE",   "MICHEL",
+    "GARCIA",       "DAVID",    "BERTRAND",  "ROUX",      "VINCENT",   "FOURNIER",  "MOREL",
+    "GIRARD",       "ANDRÉ",    "MERCIER",   "DUPONT",    "LAMBERT",   "BONNET",    "FRANÇOIS",
+    "MARTINEZ",     "LEGRAND",  "GARNIER",   "FAURE",     "ROUSSEAU",  "BLANC",     "GUÉRIN",
+    "MÜLLER",       "HENRY",    "ROUSSEL",   "NICOLAS",   "PERRIN",    "MORIN",     "MATHIEU",
+    "CLÉMENT",      "GAUTHIER", "DUMONT",    "LOPEZ",     "FONTAINE",  "CHEVALIER", "ROBIN",
+    "MASSON",       "SANCHEZ",  "GÉRARD",    "NGUYEN",    "BOYER",     "DENIS",     "LEMAIRE",
+    "DUVAL",        "JOLY",     "GAUTIER",   "ROGER",     "ROCHE",     "ROY",       "NOËL",
+    "MEYER",        "LUCAS",    "MEUNIER",   "JEAN",      "PEREZ",     "MARCHAND",  "DUFOUR",
+    "BLANCHARD",    "MARIE",    "BARBIER",   "BRUN",      "DUMAS",     "BRUNET",    "SCHMITT",
+    "LEROUX",       "COLIN",    "FERNANDEZ", "PIERRE",    "RENARD",    "ARNAUD",    "ROLLAND",
+    "CARON",        "AUBERT",   "GIRAUD",    "LECLERC",   "VIDAL",     "BOURGEOIS", "RENAUD",
+    "LEMOINE",      "PICARD",   "GAILLARD",  "PHILIPPE",  "LECLERCQ",  "LACROIX",   "FABRE",
+    "DUPUIS",       "OLIVIER",  "RODRIGUEZ", "DA SILVA",  "HUBERT",    "LOUIS",     "CHARLES",
+    "GUILLOT",      "RIVIÈRE",  "LE GALL",   "GUILLAUME", "ADAM",      "REY",       "MOULIN",
+    "GONZALEZ",     "BERGER",   "LECOMTE",   "MÉNARD",    "FLEURY",    "DESCHAMPS", "CARPENTIER",
+    "JULIEN",       "BENOÎT",   "PARIS",     "MAILLARD",  "MARCHAL",   "AUBRY",     "VASSEUR",
+    "LE ROUX",      "RENAULT",  "JACQUET",   "COLLET",    "PRÉVOST",   "POIRIER",   "CHARPENTIER",
+    "ROYER",        "HUET",     "BAILLY",    "BRETON",    "D'ALMEIDA", "N'DIAYE",   "DE LA FONTAINE",
+    "LEFEBVRE",     "BÉRANGER", "CHÂTELAIN", "CÔTÉ",      "LAÏK",      "DUPRÉ",     "HÉBERT",
+    "DESCHÊNES",    "GRÉGOIRE", "ÉTIENNE",   "ÉMERY",     "CŒUR",      "Lefèvre",   "Dupont",
+    "van der Berg", "O'CONNOR", "ZÉLINSKI",  "SCHNEIDER", "ŠTEFANIK",  "ŒHMICHEN",
 };
 static const char* const kFemaleNames[] = {
-    "Élodie",    "Hélène",   "Gaëlle",    "Béatrice",   "Marie",    "Nathalie",  "Isabelle",  "Sylvie",
-    "Catherine", "Françoise", "Valérie",  "Christine",  "Sophie",   "Céline",    "Émilie",    "Aurélie",
-    "Chloé",     "Léa",      "Manon",     "Camille",    "Zoé",      "Inès",      "Noémie",    "Anaïs",
-    "Maëlle",    "Agnès",    "Geneviève", "Thérèse",    "Jeanne",   "Louise",    "Renée",     "Josée",
-    "Mégane",    "Cécile",   "Danièle",   "Joëlle",     "Maïté",    "Mélanie",   "Marie-Thérèse", "Anne-Sophie",
-    "Marie-José", "Éléonore", "Bérénice", "Clémence",   "Lætitia",  "Salomé",    "Océane",    "Héloïse",
+    "Élodie",   "Hélène",    "Gaëlle",    "Béatrice",      "Marie",       "Nathalie",   "Isabelle",
+    "Sylvie",   "Catherine", "Françoise", "Valérie",       "Christine",   "Sophie",     "Céline",
+    "Émilie",   "Aurélie",   "Chloé",     "Léa",           "Manon",       "Camille",    "Zoé",
+    "Inès",     "Noémie",    "Anaïs",     "Maëlle",        "Agnès",       "Geneviève",  "Thérèse",
+    "Jeanne",   "Louise",    "Renée",     "Josée",         "Mégane",      "Cécile",     "Danièle",
+    "Joëlle",   "Maïté",     "Mélanie",   "Marie-Thérèse", "Anne-Sophie", "Marie-José", "Éléonore",
+    "Bérénice", "Clémence",  "Lætitia",   "Salomé",        "Océane",      "Héloïse",
 };
 static const char* const kMaleNames[] = {
-    "François",  "Noël",     "Jean",      "Pierre",     "Michel",   "André",     "Philippe",  "René",
-    "Louis",     "Alain",    "Jacques",   "Bernard",    "Éric",     "Stéphane",  "Frédéric",  "Jérôme",
-    "Sébastien", "Thierry",  "Benoît",    "Hervé",      "Gérard",   "Raphaël",   "Joël",      "Loïc",
-    "Gaël",      "Mathéo",   "Léo",       "Hugo",       "Théo",     "Lucas",     "Clément",   "Jérémy",
-    "Cédric",    "Grégoire", "Félix",     "Maël",       "Jean-François", "Jean-Noël", "Pierre-Édouard",
-    "Jean-Loup", "Aimé",     "Anaël",     "Côme",       "Jérémie",  "Zoël",      "Ange",
+    "François", "Noël",          "Jean",      "Pierre",         "Michel",    "André",    "Philippe",
+    "René",     "Louis",         "Alain",     "Jacques",        "Bernard",   "Éric",     "Stéphane",
+    "Frédéric", "Jérôme",        "Sébastien", "Thierry",        "Benoît",    "Hervé",    "Gérard",
+    "Raphaël",  "Joël",          "Loïc",      "Gaël",           "Mathéo",    "Léo",      "Hugo",
+    "Théo",     "Lucas",         "Clément",   "Jérémy",         "Cédric",    "Grégoire", "Félix",
+    "Maël",     "Jean-François", "Jean-Noël", "Pierre-Édouard", "Jean-Loup", "Aimé",     "Anaël",
+    "Côme",     "Jérémie",       "Zoël",      "Ange",
 };
 /* Doctors of the practice: most documents are theirs. */
 static const char* const kDoctors[] = {
-    "Dr Martin", "Dr Lefèvre", "Dr N'Guyen", "Dr Béatrice Roux", "Dr Marie-Hélène Ducas",
+    "Dr Martin", "Dr Lefèvre", "Dr N'Guyen",       "Dr Béatrice Roux", "Dr Marie-Hélène Ducas",
     "Dr Dupré",  "Dr Noël",    "Dr Gaëlle Hébert",
 };
 /* Authors from outside the practice: letters from specialists and hospitals. */
 static const char* const kOutsideAuthors[] = {
-    "Pr Châtelain", "Dr Müller", "CHU Pitié-Salpêtrière", "Dr Cœur", "SOS Médecins",
+    "Pr Châtelain",     "Dr Müller",  "CHU Pitié-Salpêtrière", "Dr Cœur", "SOS Médecins",
     "Mme Girard (IDE)", "Dr O'Brien", "Dr Zoë Ménard",
 };
 /* Types of the index-39 entries that carry no text (consultations, results, vaccines...). */
@@ -82,54 +87,128 @@ static const int kOtherTypes[] = {1, 2, 3, 3, 4, 5, 8, 9, 10, 12, 12, 15, 20, 20
 /* ---- scheme file ----------------------------------------------------------------------------- */
 
 static const char* const kNationalSchemes[] = {
-    "Régime général",                 /* 1 */
-    "Régime agricole (MSA)",          /* 2 */
-    "Sécurité sociale des indépendants", /* 3 */
-    "SNCF",                           /* 4 */
-    "RATP",                           /* 5 */
-    "ENIM (marins)",                  /* 6 */
-    "Mines (CANSSM)",                 /* 7 */
-    "Militaires (CNMSS)",             /* 8 */
-    "Banque de France",               /* 9 */
-    "Clercs et employés de notaire",  /* 10 */
-    "Chambre de commerce de Paris",   /* 11 */
-    "Assemblée nationale",            /* 12 */
-    "Sénat",                          /* 13 */
-    "Port autonome de Bordeaux",      /* 14 */
+    "Régime général",                              /* 1 */
+    "Régime agricole (MSA)",                       /* 2 */
+    "Sécurité sociale des indépendants",           /* 3 */
+    "SNCF",                                        /* 4 */
+    "RATP",                                        /* 5 */
+    "ENIM (marins)",                               /* 6 */
+    "Mines (CANSSM)",                              /* 7 */
+    "Militaires (CNMSS)",                          /* 8 */
+    "Banque de France",                            /* 9 */
+    "Clercs et employés de notaire",               /* 10 */
+    "Chambre de commerce de Paris",                /* 11 */
+    "Assemblée nationale",                         /* 12 */
+    "Sénat",                                       /* 13 */
+    "Port autonome de Bordeaux",                   /* 14 */
     "CAMIEG (industries électriques et gazières)", /* 15 */
-    "Comédie-Française",              /* 16 */
-    "Opéra national de Paris",        /* 17 */
-    "CAVIMAC (cultes)",               /* 18 */
-    "Fonction publique d'État",       /* 19 */
-    "MGEN",                           /* 20 */
-    "Mutuelle générale de la police", /* 21 */
-    "Mutualité fonction publique",    /* 22 */
-    "Mutuelle des étudiants",         /* 23 */
-    "Régime local Alsace-Moselle",    /* 24 */
-    "Caisse des Français de l'étranger", /* 25 */
-    "Aide médicale de l'État",        /* 26 */
-    "Complémentaire santé solidaire", /* 27 */
-    "Régime minier – Lorraine",       /* 28 */
-    "Marine marchande – pensionnés",  /* 29 */
-    "Œuvre des orphelins d'Auteuil",  /* 30 */
+    "Comédie-Française",                           /* 16 */
+    "Opéra national de Paris",                     /* 17 */
+    "CAVIMAC (cultes)",                            /* 18 */
+    "Fonction publique d'État",                    /* 19 */
+    "MGEN",                                        /* 20 */
+    "Mutuelle générale de la police",              /* 21 */
+    "Mutualité fonction publique",                 /* 22 */
+    "Mutuelle des étudiants",                      /* 23 */
+    "Régime local Alsace-Moselle",                 /* 24 */
+    "Caisse des Français de l'étranger",           /* 25 */
+    "Aide médicale de l'État",                     /* 26 */
+    "Complémentaire santé solidaire",              /* 27 */
+    "Régime minier – Lorraine",                    /* 28 */
+    "Marine marchande – pensionnés",               /* 29 */
+    "Œuvre des orphelins d'Auteuil",               /* 30 */
 };
 static const char* const kDepartments[] = {
-    "de l'Ain", "de l'Aisne", "de l'Allier", "des Alpes-de-Haute-Provence", "des Hautes-Alpes",
-    "des Alpes-Maritimes", "de l'Ardèche", "des Ardennes", "de l'Ariège", "de l'Aube", "de l'Aude",
-    "de l'Aveyron", "des Bouches-du-Rhône", "du Calvados", "du Cantal", "de la Charente",
-    "de la Charente-Maritime", "du Cher", "de la Corrèze", "de la Corse-du-Sud", "de la Haute-Corse",
-    "de la Côte-d'Or", "des Côtes-d'Armor", "de la Creuse", "de la Dordogne", "du Doubs", "de la Drôme",
-    "de l'Eure", "d'Eure-et-Loir", "du Finistère", "du Gard", "de la Haute-Garonne", "du Gers",
-    "de la Gironde", "de l'Hérault", "d'Ille-et-Vilaine", "de l'Indre", "d'Indre-et-Loire", "de l'Isère",
-    "du Jura", "des Landes", "de Loir-et-Cher", "de la Loire", "de la Haute-Loire", "de la Loire-Atlantique",
-    "du Loiret", "du Lot", "de Lot-et-Garonne", "de la Lozère", "de Maine-et-Loire", "de la Manche",
-    "de la Marne", "de la Haute-Marne", "de la Mayenne", "de Meurthe-et-Moselle", "de la Meuse",
-    "du Morbihan", "de la Moselle", "de la Nièvre", "du Nord", "de l'Oise", "de l'Orne", "du Pas-de-Calais",
-    "du Puy-de-Dôme", "des Pyrénées-Atlantiques", "des Hautes-Pyrénées", "des Pyrénées-Orientales",
-    "du Bas-Rhin", "du Haut-Rhin", "du Rhône", "de la Haute-Saône", "de Saône-et-Loire", "de la Sarthe",
-    "de la Savoie", "de la Haute-Savoie", "de Paris", "de la Seine-Maritime", "de Seine-et-Marne",
-    "des Yvelines", "des Deux-Sèvres", "de la Somme", "du Tarn", "de Tarn-et-Garonne", "du Var",
-    "de Vaucluse", "de la Vendée", "de la Vienne", "de la Haute-Vienne", "des Vosges", "de l'Yonne",
+    "de l'Ain",
+    "de l'Aisne",
+    "de l'Allier",
+    "des Alpes-de-Haute-Provence",
+    "des Hautes-Alpes",
+    "des Alpes-Maritimes",
+    "de l'Ardèche",
+    "des Ardennes",
+    "de l'Ariège",
+    "de l'Aube",
+    "de l'Aude",
+    "de l'Aveyron",
+    "des Bouches-du-Rhône",
+    "du Calvados",
+    "du Cantal",
+    "de la Charente",
+    "de la Charente-Maritime",
+    "du Cher",
+    "de la Corrèze",
+    "de la Corse-du-Sud",
+    "de la Haute-Corse",
+    "de la Côte-d'Or",
+    "des Côtes-d'Armor",
+    "de la Creuse",
+    "de la Dordogne",
+    "du Doubs",
+    "de la Drôme",
+    "de l'Eure",
+    "d'Eure-et-Loir",
+    "du Finistère",
+    "du Gard",
+    "de la Haute-Garonne",
+    "du Gers",
+    "de la Gironde",
+    "de l'Hérault",
+    "d'Ille-et-Vilaine",
+    "de l'Indre",
+    "d'Indre-et-Loire",
+    "de l'Isère",
+    "du Jura",
+    "des Landes",
+    "de Loir-et-Cher",
+    "de la Loire",
+    "de la Haute-Loire",
+    "de la Loire-Atlantique",
+    "du Loiret",
+    "du Lot",
+    "de Lot-et-Garonne",
+    "de la Lozère",
+    "de Maine-et-Loire",
+    "de la Manche",
+    "de la Marne",
+    "de la Haute-Marne",
+    "de la Mayenne",
+    "de Meurthe-et-Moselle",
+    "de la Meuse",
+    "du Morbihan",
+    "de la Moselle",
+    "de la Nièvre",
+    "du Nord",
+    "de l'Oise",
+    "de l'Orne",
+    "du Pas-de-Calais",
+    "du Puy-de-Dôme",
+    "des Pyrénées-Atlantiques",
+    "des Hautes-Pyrénées",
+    "des Pyrénées-Orientales",
+    "du Bas-Rhin",
+    "du Haut-Rhin",
+    "du Rhône",
+    "de la Haute-Saône",
+    "de Saône-et-Loire",
+    "de la Sarthe",
+    "de la Savoie",
+    "de la Haute-Savoie",
+    "de Paris",
+    "de la Seine-Maritime",
+    "de Seine-et-Marne",
+    "des Yvelines",
+    "des Deux-Sèvres",
+    "de la Somme",
+    "du Tarn",
+    "de Tarn-et-Garonne",
+    "du Var",
+    "de Vaucluse",
+    "de la Vendée",
+    "de la Vienne",
+    "de la Haute-Vienne",
+    "des Vosges",
+    "de l'Yonne",
 };
 
 /* Codes whose line lacks the ";" after the name: the program must show no scheme for them. */
@@ -147,7 +226,9 @@ static void PutSchemeName(Buf* b, int code) {
 
 /* The scheme of key n: key n holds code n, except keys 91..100, which hold the codes in reverse, so
  * that a lookup has to compare codes rather than count keys. */
-static int SchemeCodeOfKey(int key) { return key >= 91 && key <= 100 ? 191 - key : key; }
+static int SchemeCodeOfKey(int key) {
+    return key >= 91 && key <= 100 ? 191 - key : key;
+}
 
 static void WriteSchemeFile(Buf* b) {
     BufPut(b, "; Caisses et régimes d'assurance maladie\r\n");
@@ -269,8 +350,8 @@ static GenDate RandomBirth(Rng* rng) {
     uint32_t r = RngBelow(rng, 1000);
     long today = DaysFromCivil(kToday);
     if (r < 20) return DateOf(0, 0, 0);
-    if (r < 50) return CivilFromDays(today - (long)RngBelow(rng, 365)); /* under one year */
-    if (r < 70) return CivilFromDays(today - 365 - (long)RngBelow(rng, 365)); /* one year */
+    if (r < 50) return CivilFromDays(today - (long)RngBelow(rng, 365));             /* under one year */
+    if (r < 70) return CivilFromDays(today - 365 - (long)RngBelow(rng, 365));       /* one year */
     if (r < 250) return CivilFromDays(today - 730 - (long)RngBelow(rng, 16 * 365)); /* child */
     if (r < 820) return RandomDateBetween(rng, DateOf(1955, 1, 1), DateOf(2008, 12, 31));
     return RandomDateBetween(rng, DateOf(1921, 1, 1), DateOf(1955, 1, 1)); /* elderly */
@@ -283,8 +364,10 @@ static void PutDigits(char* out, int* n, int value, int width) {
         tmp[k++] = (char)('0' + value % 10);
         value /= 10;
     } while (value && k < width);
-    while (k < width) tmp[k++] = '0';
-    while (k) out[(*n)++] = tmp[--k];
+    while (k < width)
+        tmp[k++] = '0';
+    while (k)
+        out[(*n)++] = tmp[--k];
 }
 
 /* A French social-security number (sex, year, month, department, commune, order, key) typed in
@@ -340,7 +423,8 @@ static void MakeSocialSecurity(Rng* rng, Patient* p) {
     }
     for (int g = 0; g < 7; g++) {
         if (g && sep) p->ss[o++] = sep;
-        for (int i = 0; i < groups[g]; i++) p->ss[o++] = digits[d++];
+        for (int i = 0; i < groups[g]; i++)
+            p->ss[o++] = digits[d++];
     }
     p->ss[o] = 0;
 }
@@ -370,7 +454,8 @@ static void PlainPatient(Rng* rng, Patient* p) {
     p->schemeX = RngChance(rng, 20) ? RandomScheme(rng) : p->scheme;
     p->doctorCount = RngRange(rng, 1, 3);
     int doctorCount = (int)(sizeof kDoctors / sizeof kDoctors[0]);
-    for (int i = 0; i < p->doctorCount; i++) p->doctors[i] = (int)RngBelow(rng, (uint32_t)doctorCount);
+    for (int i = 0; i < p->doctorCount; i++)
+        p->doctors[i] = (int)RngBelow(rng, (uint32_t)doctorCount);
 }
 
 /* Fixed patients of the main cabinet; the number, when not 0, replaces the random one. */
@@ -411,7 +496,7 @@ static void EdgePatient(Rng* rng, Patient* p, int role) {
         memcpy(p->ss, "1 23 45 67 890 123 45", 22);
         break;
     case ROLE_LONG:
-        p->last = "DUPONT-AIGNAN-LEROUX";                        /* 20 bytes */
+        p->last = "DUPONT-AIGNAN-LEROUX";                         /* 20 bytes */
         p->first = "Marie-Élisabeth Geneviève Françoise Eugénie"; /* 43 bytes */
         p->female = 1;
         break;
@@ -441,7 +526,8 @@ static void EdgePatient(Rng* rng, Patient* p, int role) {
         p->female = 1;
         p->birth = DateOf(1921, 1, 2);
         break;
-    default: break;
+    default:
+        break;
     }
     /* The number typed must agree with the fixed sex and birth date. */
     if (role != ROLE_FIRST && role != ROLE_45 && role != ROLE_NO_BIRTH) MakeSocialSecurity(rng, p);
@@ -508,12 +594,13 @@ static GenDate DocumentDate(Rng* rng, const Patient* p) {
     if (r < 14 && born1999) return DateOf(2000, 1, 1);
     if (p->birth.year && DaysFromCivil(p->birth) > DaysFromCivil(from)) from = p->birth;
     /* Recent years are busier: half of the documents fall in the last eight years. */
-    if (RngChance(rng, 500) && DaysFromCivil(from) < DaysFromCivil(DateOf(2019, 1, 1))) from = DateOf(2019, 1, 1);
+    if (RngChance(rng, 500) && DaysFromCivil(from) < DaysFromCivil(DateOf(2019, 1, 1)))
+        from = DateOf(2019, 1, 1);
     return RandomDateBetween(rng, from, kToday);
 }
 
-static void PutDLine(Buf* out, int index, uint32_t key, int type, uint32_t patient, GenDate date, uint32_t stamp,
-                     const char* author) {
+static void PutDLine(Buf* out, int index, uint32_t key, int type, uint32_t patient, GenDate date,
+                     uint32_t stamp, const char* author) {
     BufPut(out, "D ");
     BufPutU(out, (uint64_t)index);
     BufPutC(out, '|');
@@ -561,9 +648,9 @@ static void WriteDocument(Writer* w, const Patient* p, int forcedIndex) {
     if (doc.kind == GEN_KIND_FORM && w->formsIssued < GenFormCount) doc.formIndex = w->formsIssued;
     if (doc.kind == GEN_KIND_FORM) w->formsIssued++;
     doc.zelmorin = doc.kind == GEN_KIND_PRESCRIPTION ? RngChance(rng, 60)
-                   : doc.kind == GEN_KIND_LETTER  ? RngChance(rng, 15)
-                   : doc.kind == GEN_KIND_FORM    ? RngChance(rng, 10)
-                                                  : 0;
+                   : doc.kind == GEN_KIND_LETTER     ? RngChance(rng, 15)
+                   : doc.kind == GEN_KIND_FORM       ? RngChance(rng, 10)
+                                                     : 0;
     if (RngChance(rng, 2))
         doc.author = "";
     else if (doc.kind == GEN_KIND_LETTER && RngChance(rng, 250))
@@ -590,9 +677,11 @@ static void WriteDocument(Writer* w, const Patient* p, int forcedIndex) {
     }
 
     uint32_t stamp = doc.kind == GEN_KIND_FORM ? (uint32_t)RngNext(rng) | 1u
-                     : RngChance(rng, 300)    ? 0
-                                              : (uint32_t)RngNext(rng);
-    uint32_t key = index == 39 ? NextKey(&w->key39) : index == 282 ? NextKey(&w->key282) : NextKey(&w->key284);
+                     : RngChance(rng, 300)     ? 0
+                                               : (uint32_t)RngNext(rng);
+    uint32_t key = index == 39    ? NextKey(&w->key39)
+                   : index == 282 ? NextKey(&w->key282)
+                                  : NextKey(&w->key284);
 
     GenPatientInfo info;
     info.last = p->last;
@@ -691,7 +780,8 @@ static int BitLength(uint64_t v) {
     return n;
 }
 
-static int WriteFile(const std::filesystem::path& path, Buf* b, GenStats* stats, char* error, size_t errorSize) {
+static int WriteFile(const std::filesystem::path& path, Buf* b, GenStats* stats, char* error,
+                     size_t errorSize) {
     FILE* f = fopen(path.string().c_str(), "wb");
     if (!f) {
         snprintf(error, errorSize, "cannot create %s", path.string().c_str());
@@ -741,7 +831,8 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
     std::vector<Patient> patients((size_t)spec->patients);
     memset(patients.data(), 0, patients.size() * sizeof(Patient));
     ChooseNumbers(&w.rng, patients);
-    for (Patient& p : patients) PlainPatient(&w.rng, &p);
+    for (Patient& p : patients)
+        PlainPatient(&w.rng, &p);
     if (spec->edgeCases) {
         /* Slot 0 is patient 1 and slot 1 the top number (see ChooseNumbers). */
         for (int role = ROLE_FIRST; role < ROLE_COUNT && role - 1 < (int)patients.size(); role++)
@@ -766,7 +857,8 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
         }
     }
     if (total == 0) {
-        for (size_t i = 0; i < patients.size(); i++) prefix[i] = i + 1;
+        for (size_t i = 0; i < patients.size(); i++)
+            prefix[i] = i + 1;
         total = patients.size();
     }
     for (int d = 0; d < remaining; d++) {
@@ -788,7 +880,8 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
 
     /* File order: shuffled. */
     std::vector<uint32_t> order(patients.size());
-    for (size_t i = 0; i < order.size(); i++) order[i] = (uint32_t)i;
+    for (size_t i = 0; i < order.size(); i++)
+        order[i] = (uint32_t)i;
     for (size_t i = order.size(); i > 1; i--) {
         size_t j = RngBelow(&w.rng, (uint32_t)i);
         uint32_t t = order[i - 1];
@@ -807,7 +900,8 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
         BufCrLf(&w.out);
     }
     BufCrLf(&w.out);
-    for (uint32_t i : order) WritePatient(&w, &patients[i]);
+    for (uint32_t i : order)
+        WritePatient(&w, &patients[i]);
 
     BufFlush(&w.out);
     int ok = !w.out.failed;
@@ -863,7 +957,8 @@ int GenerateTree(const char* outDir, const GenTreeOptions* options, GenStats* st
      * used last. Directory names differ in case on purpose (the program compares them ignoring
      * case). */
     const CabinetSpec specs[] = {
-        {"CABINET1", "parc2026", "Cabinet Médical du Parc", options->patients, options->documents, 1, options->seed, 1},
+        {"CABINET1", "parc2026", "Cabinet Médical du Parc", options->patients, options->documents, 1,
+         options->seed, 1},
         {"Noel", "noel", "Cabinet du Dr Noël", 30, 240, 0, options->seed, 2},
         {"pediatrie", "", "Pédiatrie Sainte-Thérèse", 20, 120, 0, options->seed, 3},
     };

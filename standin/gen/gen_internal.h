@@ -32,12 +32,12 @@ int RngChance(Rng* rng, uint32_t perMille);
 enum { GEN_FLUSH_AT = 8u << 20 };
 
 typedef struct Buf {
-    char* data;      /* malloc'ed bytes */
-    size_t len;      /* bytes in use */
-    size_t cap;      /* bytes allocated */
-    FILE* file;      /* when set, BufFlushIfFull writes the bytes out */
+    char* data;       /* malloc'ed bytes */
+    size_t len;       /* bytes in use */
+    size_t cap;       /* bytes allocated */
+    FILE* file;       /* when set, BufFlushIfFull writes the bytes out */
     uint64_t written; /* bytes written to file so far */
-    int failed;      /* allocation or write failure */
+    int failed;       /* allocation or write failure */
 } Buf;
 
 void BufFree(Buf* b);

@@ -19,10 +19,11 @@
 #include <string.h>
 
 const char* const GenFormIds[] = {
-    "VELARINE_11626", "VELARINE_649-03-2001", "VELARINE_647",   "VELARINE_12041",   "VELARINE_9104",
-    "VELARINE_11574a", "VELARINE_3116",       "VELARINE_3116f", "VELARINE_50513",   "VELARINE_50513_2",
-    "VELARINE_3185",  "VELARINE_3138",        "VELARINE_12040", "VELARINE_1640",    "VELARINE_12708",
-    "cotorep_form",   "11327*01",             "rougeole_form",  "aesCertificat_form", "CERFA_60_3950",
+    "VELARINE_11626", "VELARINE_649-03-2001", "VELARINE_647",          "VELARINE_12041",
+    "VELARINE_9104",  "VELARINE_11574a",      "VELARINE_3116",         "VELARINE_3116f",
+    "VELARINE_50513", "VELARINE_50513_2",     "VELARINE_3185",         "VELARINE_3138",
+    "VELARINE_12040", "VELARINE_1640",        "VELARINE_12708",        "cotorep_form",
+    "11327*01",       "rougeole_form",        "aesCertificat_form",    "CERFA_60_3950",
     "certif3_24mois", "certif2_9mois",        "pharmacovigilance_form"};
 const char* const GenFormLabels[] = {"Protocole d'Examen Spécial",
                                      "Protocole pour soins post consolidation",
@@ -52,31 +53,75 @@ const int GenFormCount = (int)(sizeof GenFormIds / sizeof GenFormIds[0]);
 /* ---- pools ------------------------------------------------------------------------------------ */
 
 static const char* const kDrugs[] = {
-    "Doliprane 1000 mg",          "Doliprane 500 mg gélules",      "Efferalgan 1 g comprimé effervescent",
-    "Dafalgan 500 mg",            "Amoxicilline 1 g",              "Amoxicilline 500 mg/5 ml suspension buvable",
-    "Augmentin 1 g/125 mg",       "Kardégic 75 mg",                "Lévothyrox 50 µg",
-    "Lévothyrox 75 µg",           "Spasfon Lyoc 80 mg",            "Spasfon comprimé enrobé",
-    "Inexium 20 mg",              "Tahor 20 mg",                   "Metformine 850 mg",
-    "Ventoline 100 µg/dose",      "Ibuprofène 400 mg",             "Voltarène Emulgel 1 %",
-    "Smecta 3 g",                 "Gaviscon suspension buvable",   "Daflon 500 mg",
-    "Aerius 5 mg",                "Toplexil sirop",                "Hélicidine sirop",
-    "Solupred 20 mg",             "Célestène 0,05 % solution buvable", "Bisoprolol 5 mg",
-    "Ramipril 5 mg",              "Amlodipine 5 mg",               "Furosémide 40 mg",
-    "Xarelto 20 mg",              "Eliquis 5 mg",                  "Seresta 10 mg",
-    "Stilnox 10 mg",              "Deroxat 20 mg",                 "Uvedose 100 000 UI",
-    "Tardyferon 80 mg",           "Spéciafoldine 5 mg",            "Lamaline gélules",
-    "Biseptine solution",         "Fucidine crème 2 %",            "Diprosone crème",
-    "Vogalène Lyoc 7,5 mg",       "Clamoxyl 1 g",                  "Orelox 100 mg",
-    "Azithromycine 250 mg",       "Monuril 3 g",                   "Météospasmyl",
-    "Dexeryl crème",              "Bétadine dermique 10 %",        "Zymad 10 000 UI/ml",
-    "Oracilline 1 MUI",           "Pivalone nasal",                "Xyzall 5 mg",
-    "Crestor 10 mg",              "Atorvastatine 40 mg",           "Coversyl 5 mg",
-    "Euphytose",                  "Magné B6",                      "Sérum physiologique unidoses",
-    "Paracétamol 1 g",            "Mopral 20 mg",                  "Lyrica 75 mg",
-    "Tramadol 50 mg",             "Débridat 100 mg",               "Élévit vitamine B9",
+    "Doliprane 1000 mg",
+    "Doliprane 500 mg gélules",
+    "Efferalgan 1 g comprimé effervescent",
+    "Dafalgan 500 mg",
+    "Amoxicilline 1 g",
+    "Amoxicilline 500 mg/5 ml suspension buvable",
+    "Augmentin 1 g/125 mg",
+    "Kardégic 75 mg",
+    "Lévothyrox 50 µg",
+    "Lévothyrox 75 µg",
+    "Spasfon Lyoc 80 mg",
+    "Spasfon comprimé enrobé",
+    "Inexium 20 mg",
+    "Tahor 20 mg",
+    "Metformine 850 mg",
+    "Ventoline 100 µg/dose",
+    "Ibuprofène 400 mg",
+    "Voltarène Emulgel 1 %",
+    "Smecta 3 g",
+    "Gaviscon suspension buvable",
+    "Daflon 500 mg",
+    "Aerius 5 mg",
+    "Toplexil sirop",
+    "Hélicidine sirop",
+    "Solupred 20 mg",
+    "Célestène 0,05 % solution buvable",
+    "Bisoprolol 5 mg",
+    "Ramipril 5 mg",
+    "Amlodipine 5 mg",
+    "Furosémide 40 mg",
+    "Xarelto 20 mg",
+    "Eliquis 5 mg",
+    "Seresta 10 mg",
+    "Stilnox 10 mg",
+    "Deroxat 20 mg",
+    "Uvedose 100 000 UI",
+    "Tardyferon 80 mg",
+    "Spéciafoldine 5 mg",
+    "Lamaline gélules",
+    "Biseptine solution",
+    "Fucidine crème 2 %",
+    "Diprosone crème",
+    "Vogalène Lyoc 7,5 mg",
+    "Clamoxyl 1 g",
+    "Orelox 100 mg",
+    "Azithromycine 250 mg",
+    "Monuril 3 g",
+    "Météospasmyl",
+    "Dexeryl crème",
+    "Bétadine dermique 10 %",
+    "Zymad 10 000 UI/ml",
+    "Oracilline 1 MUI",
+    "Pivalone nasal",
+    "Xyzall 5 mg",
+    "Crestor 10 mg",
+    "Atorvastatine 40 mg",
+    "Coversyl 5 mg",
+    "Euphytose",
+    "Magné B6",
+    "Sérum physiologique unidoses",
+    "Paracétamol 1 g",
+    "Mopral 20 mg",
+    "Lyrica 75 mg",
+    "Tramadol 50 mg",
+    "Débridat 100 mg",
+    "Élévit vitamine B9",
 };
 static const char* const kZelmorin[] = {"Zelmorin 20 mg", "Zelmorin 20 mg", "Zelmorin 10 mg comprimé sécable",
-                                         "ZELMORIN 20 mg LP", "Zelmorin 40 mg"};
+                                        "ZELMORIN 20 mg LP", "Zelmorin 40 mg"};
 static const char* const kPosology[] = {
     "1 comprimé matin et soir pendant 7 jours",
     "1 comprimé 3 fois par jour si douleur ou fièvre, sans dépasser 4 g par jour",
@@ -96,10 +141,16 @@ static const char* const kPosology[] = {
     "1 comprimé par jour, à prendre à heure fixe",
     "2 comprimés le matin pendant 5 jours puis 1 comprimé pendant 5 jours",
 };
-static const char* const kDuration[] = {
-    "pendant 7 jours.", "pendant 10 jours.", "pendant 1 mois.", "QSP 3 mois.", "à renouveler 3 fois.",
-    "traitement de fond, à renouveler 2 fois.", "pendant 5 jours.", "QSP 1 mois, à renouveler 5 fois.",
-    "jusqu'à la prochaine consultation.", "en cas de besoin."};
+static const char* const kDuration[] = {"pendant 7 jours.",
+                                        "pendant 10 jours.",
+                                        "pendant 1 mois.",
+                                        "QSP 3 mois.",
+                                        "à renouveler 3 fois.",
+                                        "traitement de fond, à renouveler 2 fois.",
+                                        "pendant 5 jours.",
+                                        "QSP 1 mois, à renouveler 5 fois.",
+                                        "jusqu'à la prochaine consultation.",
+                                        "en cas de besoin."};
 static const char* const kPrescriptionNotes[] = {
     "Ne pas substituer.",
     "Contrôle biologique (NFS, ionogramme, créatinine) en fin de traitement.",
@@ -112,17 +163,28 @@ static const char* const kPrescriptionNotes[] = {
     "Arrêt du traitement en cas d'éruption cutanée.",
 };
 static const char* const kMotives[] = {
-    "des douleurs thoraciques atypiques", "une hypertension artérielle mal équilibrée",
-    "des lombalgies chroniques", "un nodule thyroïdien découvert fortuitement",
-    "une toux persistante depuis six semaines", "des vertiges positionnels",
-    "une éruption cutanée prurigineuse", "un souffle cardiaque", "des céphalées récidivantes",
-    "un diabète de type 2 déséquilibré", "une gonalgie droite", "des troubles du sommeil",
-    "une fatigue inexpliquée", "un retard de croissance staturo-pondérale", "des otites à répétition",
-    "une anémie ferriprive", "des maux de tête matinaux", "une dyspnée d'effort",
+    "des douleurs thoraciques atypiques",
+    "une hypertension artérielle mal équilibrée",
+    "des lombalgies chroniques",
+    "un nodule thyroïdien découvert fortuitement",
+    "une toux persistante depuis six semaines",
+    "des vertiges positionnels",
+    "une éruption cutanée prurigineuse",
+    "un souffle cardiaque",
+    "des céphalées récidivantes",
+    "un diabète de type 2 déséquilibré",
+    "une gonalgie droite",
+    "des troubles du sommeil",
+    "une fatigue inexpliquée",
+    "un retard de croissance staturo-pondérale",
+    "des otites à répétition",
+    "une anémie ferriprive",
+    "des maux de tête matinaux",
+    "une dyspnée d'effort",
 };
 static const char* const kSpecialists[] = {
-    "cardiologue", "rhumatologue", "endocrinologue", "pneumologue", "dermatologue",
-    "gastro-entérologue", "neurologue", "pédiatre", "ORL", "ophtalmologiste",
+    "cardiologue",        "rhumatologue", "endocrinologue", "pneumologue", "dermatologue",
+    "gastro-entérologue", "neurologue",   "pédiatre",       "ORL",         "ophtalmologiste",
 };
 static const char* const kReferralOpeners[] = {
     "Je vous remercie de bien vouloir recevoir %P, âgé%E de %A, pour avis concernant %M.",
@@ -137,7 +199,8 @@ static const char* const kReportOpeners[] = {
     "J'ai revu ce jour %P dans le cadre du suivi de %M.",
 };
 static const char* const kHistory[] = {
-    "Dans ses antécédents, on note une appendicectomie dans l'enfance et une hypertension artérielle traitée.",
+    "Dans ses antécédents, on note une appendicectomie dans l'enfance et une hypertension artérielle "
+    "traitée.",
     "Pas d'antécédent notable en dehors d'une allergie à la pénicilline.",
     "%I a présenté un épisode similaire l'été dernier, résolutif sous traitement symptomatique.",
     "Antécédents familiaux : diabète chez la mère, infarctus du myocarde chez le père à 55 ans.",
@@ -188,9 +251,11 @@ static const char* const kGreetings[] = {"Cher confrère,", "Chère consœur,", 
 static const char* const kClosings[] = {
     "Je vous prie de croire, cher confrère, à l'assurance de mes sentiments les meilleurs.",
     "Bien confraternellement.",
-    "Je vous remercie de votre confiance et vous prie d'agréer, chère consœur, mes salutations confraternelles.",
+    "Je vous remercie de votre confiance et vous prie d'agréer, chère consœur, mes salutations "
+    "confraternelles.",
     "Avec mes remerciements, bien cordialement.",
-    "Restant à votre disposition pour tout renseignement complémentaire, je vous prie de croire à mes sentiments dévoués.",
+    "Restant à votre disposition pour tout renseignement complémentaire, je vous prie de croire à mes "
+    "sentiments dévoués.",
 };
 static const char* const kRecipients[] = {
     "Docteur Lefèvre|Cardiologue|3, rue de la Paix|75002 PARIS",
@@ -201,21 +266,31 @@ static const char* const kRecipients[] = {
     "Centre hospitalier d'Évry|Urgences pédiatriques|91000 ÉVRY",
     "Docteur Dupré|ORL|27, boulevard Gambetta|34200 SÈTE",
 };
-static const char* const kCities[] = {"Paris", "Lyon", "Nantes", "Besançon", "Orléans", "Sète", "Évry",
-                                      "Saint-Étienne"};
+static const char* const kCities[] = {"Paris",   "Lyon", "Nantes", "Besançon",
+                                      "Orléans", "Sète", "Évry",   "Saint-Étienne"};
 static const char* const kMonths[] = {"janvier", "février", "mars",      "avril",   "mai",      "juin",
                                       "juillet", "août",    "septembre", "octobre", "novembre", "décembre"};
-static const char* const kSports[] = {"football", "judo", "tennis en compétition", "la natation",
-                                      "ski de fond", "l'équitation", "rugby"};
-static const char* const kFormReasons[] = {
-    "Lombalgie aiguë", "Syndrome grippal", "Entorse de la cheville droite", "Fracture du poignet gauche",
-    "Épisode dépressif caractérisé", "Bronchiolite", "Rougeole confirmée", "Cure thermale à Dax",
-    "Transport en VSL", "Ambulance assise", "Taxi conventionné", "Suite de chirurgie du genou",
-    "Éruption sous amoxicilline", "Aptitude à la navigation de plaisance"};
+static const char* const kSports[] = {
+    "football", "judo", "tennis en compétition", "la natation", "ski de fond", "l'équitation", "rugby"};
+static const char* const kFormReasons[] = {"Lombalgie aiguë",
+                                           "Syndrome grippal",
+                                           "Entorse de la cheville droite",
+                                           "Fracture du poignet gauche",
+                                           "Épisode dépressif caractérisé",
+                                           "Bronchiolite",
+                                           "Rougeole confirmée",
+                                           "Cure thermale à Dax",
+                                           "Transport en VSL",
+                                           "Ambulance assise",
+                                           "Taxi conventionné",
+                                           "Suite de chirurgie du genou",
+                                           "Éruption sous amoxicilline",
+                                           "Aptitude à la navigation de plaisance"};
 static const char* const kNotes[] = {
-    "Rappel vaccin DTP prévu en janvier.", "Patient%E prévenu%E par téléphone des résultats.",
-    "Résultats d'analyses reçus, normaux.", "RDV pris chez le %S.", "Compte rendu opératoire scanné.",
-    "Certificat de décès : néant.", "Dossier transmis au médecin de garde."};
+    "Rappel vaccin DTP prévu en janvier.",  "Patient%E prévenu%E par téléphone des résultats.",
+    "Résultats d'analyses reçus, normaux.", "RDV pris chez le %S.",
+    "Compte rendu opératoire scanné.",      "Certificat de décès : néant.",
+    "Dossier transmis au médecin de garde."};
 
 /* ---- composition ----------------------------------------------------------------------------- */
 
@@ -239,8 +314,12 @@ typedef struct Ctx {
     GenDate today;
 } Ctx;
 
-static void ParaBegin(Ctx* c, char style) { BufPutC(c->paras, style); }
-static void ParaEnd(Ctx* c) { BufPutC(c->paras, '\n'); }
+static void ParaBegin(Ctx* c, char style) {
+    BufPutC(c->paras, style);
+}
+static void ParaEnd(Ctx* c) {
+    BufPutC(c->paras, '\n');
+}
 static void Blank(Ctx* c) {
     ParaBegin(c, ST_BLANK);
     ParaEnd(c);
@@ -291,7 +370,9 @@ static void PutDocDate(Ctx* c, Buf* b) {
         PutLongDate(b, d);
 }
 
-static void PutDrug(Ctx* c, Buf* b) { BufPut(b, RNG_PICK(c->rng, kDrugs)); }
+static void PutDrug(Ctx* c, Buf* b) {
+    BufPut(b, RNG_PICK(c->rng, kDrugs));
+}
 
 /* Expands a pool sentence: %P patient, %p short patient, %A age, %D document date, %E feminine "e",
  * %I/%i "Elle"/"Il", %l "la"/"le", %M motive, %R drug, %S specialist. */
@@ -306,19 +387,46 @@ static void Expand(Ctx* c, const char* t) {
         }
         BufPutN(b, t, (size_t)(pc - t));
         switch (pc[1]) {
-        case 'P': PutCivilName(c, b); break;
-        case 'p': BufPut(b, p->female ? "la patiente" : "le patient"); break;
-        case 'A': PutAge(c, b); break;
-        case 'D': PutDocDate(c, b); break;
-        case 'E': if (p->female) BufPutC(b, 'e'); break;
-        case 'I': BufPut(b, p->female ? "Elle" : "Il"); break;
-        case 'i': BufPut(b, p->female ? "elle" : "il"); break;
-        case 'l': BufPut(b, p->female ? "la" : "le"); break;
-        case 'M': BufPut(b, RNG_PICK(c->rng, kMotives)); break;
-        case 'R': PutDrug(c, b); break;
-        case 'S': BufPut(b, RNG_PICK(c->rng, kSpecialists)); break;
-        case 0: BufPutC(b, '%'); return;
-        default: BufPutC(b, '%'); BufPutC(b, pc[1]); break;
+        case 'P':
+            PutCivilName(c, b);
+            break;
+        case 'p':
+            BufPut(b, p->female ? "la patiente" : "le patient");
+            break;
+        case 'A':
+            PutAge(c, b);
+            break;
+        case 'D':
+            PutDocDate(c, b);
+            break;
+        case 'E':
+            if (p->female) BufPutC(b, 'e');
+            break;
+        case 'I':
+            BufPut(b, p->female ? "Elle" : "Il");
+            break;
+        case 'i':
+            BufPut(b, p->female ? "elle" : "il");
+            break;
+        case 'l':
+            BufPut(b, p->female ? "la" : "le");
+            break;
+        case 'M':
+            BufPut(b, RNG_PICK(c->rng, kMotives));
+            break;
+        case 'R':
+            PutDrug(c, b);
+            break;
+        case 'S':
+            BufPut(b, RNG_PICK(c->rng, kSpecialists));
+            break;
+        case 0:
+            BufPutC(b, '%');
+            return;
+        default:
+            BufPutC(b, '%');
+            BufPutC(b, pc[1]);
+            break;
         }
         t = pc + 2;
     }
@@ -383,7 +491,9 @@ static void ComposePrescription(Ctx* c) {
     PatientLine(c);
     Blank(c);
     if (ald) {
-        Para(c, ST_ITALIC, "Prescriptions relatives au traitement de l'affection de longue durée reconnue (liste ou hors liste) :");
+        Para(c, ST_ITALIC,
+             "Prescriptions relatives au traitement de l'affection de longue durée reconnue (liste ou hors "
+             "liste) :");
     }
     int items = RngRange(c->rng, 1, RngChance(c->rng, 700) ? 3 : 5);
     int zelAt = c->doc->zelmorin ? (int)RngBelow(c->rng, (uint32_t)items) : -1;
@@ -452,7 +562,8 @@ static void BodyParagraph(Ctx* c, const char* const* pool, uint32_t count, int s
         do {
             k = RngBelow(c->rng, count);
             again = 0;
-            for (int j = 0; j < i; j++) again |= used[j] == k;
+            for (int j = 0; j < i; j++)
+                again |= used[j] == k;
         } while (again);
         used[i] = k;
         if (i) BufPutC(c->paras, ' ');
@@ -481,8 +592,10 @@ static void ComposeCertificate(Ctx* c) {
     BufPut(c->paras, RngChance(c->rng, 300) ? " en compétition." : ".");
     ParaEnd(c);
     Blank(c);
-    if (c->doc->zelmorin) Para(c, ST_NORMAL, "Traitement en cours : Zelmorin 20 mg, sans incidence sur la pratique sportive.");
-    Para(c, ST_NORMAL, "Certificat remis en main propre à l'intéressé%E pour servir et valoir ce que de droit.");
+    if (c->doc->zelmorin)
+        Para(c, ST_NORMAL, "Traitement en cours : Zelmorin 20 mg, sans incidence sur la pratique sportive.");
+    Para(c, ST_NORMAL,
+         "Certificat remis en main propre à l'intéressé%E pour servir et valoir ce que de droit.");
     Blank(c);
     Para(c, ST_RIGHT, c->doc->author);
 }
@@ -511,8 +624,9 @@ static void ComposeLetter(Ctx* c) {
     BodyParagraph(c, POOL(kHistory), RngRange(c->rng, 1, 2));
     if (c->doc->zelmorin)
         Para(c, ST_NORMAL,
-             RngChance(c->rng, 500) ? "%I est actuellement traité%E par Zelmorin 20 mg, bien toléré."
-                                    : "Je suggère de remplacer le traitement actuel par ZELMORIN 20 mg, 1 comprimé le matin.");
+             RngChance(c->rng, 500)
+                 ? "%I est actuellement traité%E par Zelmorin 20 mg, bien toléré."
+                 : "Je suggère de remplacer le traitement actuel par ZELMORIN 20 mg, 1 comprimé le matin.");
     BodyParagraph(c, POOL(kExam), RngRange(c->rng, 1, 3));
     SometimesSpecial(c, 60);
     BodyParagraph(c, POOL(kPlan), RngRange(c->rng, 1, 2));
@@ -570,22 +684,33 @@ static void RtfText(Buf* out, const char* s, size_t n, int escape) {
 
 static const char* RtfEnter(char style) {
     switch (style) {
-    case ST_HEAD: return "\\pard\\ql\\cf2\\fs18 ";
-    case ST_TITLE: return "\\pard\\qc\\b\\fs28 ";
-    case ST_BOLD: return "\\pard\\ql\\b ";
-    case ST_ITALIC: return "\\pard\\ql\\i ";
-    case ST_RIGHT: return "\\pard\\qr ";
-    default: return "\\pard\\qj ";
+    case ST_HEAD:
+        return "\\pard\\ql\\cf2\\fs18 ";
+    case ST_TITLE:
+        return "\\pard\\qc\\b\\fs28 ";
+    case ST_BOLD:
+        return "\\pard\\ql\\b ";
+    case ST_ITALIC:
+        return "\\pard\\ql\\i ";
+    case ST_RIGHT:
+        return "\\pard\\qr ";
+    default:
+        return "\\pard\\qj ";
     }
 }
 
 static const char* RtfLeave(char style) {
     switch (style) {
-    case ST_HEAD: return "\\cf0\\fs20";
-    case ST_TITLE: return "\\b0\\fs20";
-    case ST_BOLD: return "\\b0";
-    case ST_ITALIC: return "\\i0";
-    default: return "";
+    case ST_HEAD:
+        return "\\cf0\\fs20";
+    case ST_TITLE:
+        return "\\b0\\fs20";
+    case ST_BOLD:
+        return "\\b0";
+    case ST_ITALIC:
+        return "\\i0";
+    default:
+        return "";
     }
 }
 
@@ -684,13 +809,21 @@ void GenDocumentBody(Rng* rng, const GenPatientInfo* patient, const GenDocInfo* 
     if (!doc->zelmorin && RngChance(rng, 4)) return;
 
     switch (doc->kind) {
-    case GEN_KIND_PRESCRIPTION: ComposePrescription(&c); break;
-    case GEN_KIND_LETTER: ComposeLetter(&c); break;
+    case GEN_KIND_PRESCRIPTION:
+        ComposePrescription(&c);
+        break;
+    case GEN_KIND_LETTER:
+        ComposeLetter(&c);
+        break;
     case GEN_KIND_FORM:
         Para(&c, ST_TITLE, "Formulaire");
-        Para(&c, ST_NORMAL, RngChance(rng, 500) ? "Document Formulon – voir les données du formulaire." : "Formulaire rempli en consultation.");
+        Para(&c, ST_NORMAL,
+             RngChance(rng, 500) ? "Document Formulon – voir les données du formulaire."
+                                 : "Formulaire rempli en consultation.");
         break;
-    default: ComposeNote(&c); break;
+    default:
+        ComposeNote(&c);
+        break;
     }
 
     int wrapper = RngBelow(rng, 10) < 5;

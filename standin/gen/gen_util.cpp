@@ -18,14 +18,18 @@ uint64_t RngNext(Rng* rng) {
     return z ^ (z >> 31);
 }
 
-uint32_t RngBelow(Rng* rng, uint32_t n) { return (uint32_t)(((RngNext(rng) >> 32) * (uint64_t)n) >> 32); }
+uint32_t RngBelow(Rng* rng, uint32_t n) {
+    return (uint32_t)(((RngNext(rng) >> 32) * (uint64_t)n) >> 32);
+}
 
 int RngRange(Rng* rng, int lo, int hi) {
     if (hi <= lo) return lo;
     return lo + (int)RngBelow(rng, (uint32_t)(hi - lo + 1));
 }
 
-int RngChance(Rng* rng, uint32_t perMille) { return RngBelow(rng, 1000) < perMille; }
+int RngChance(Rng* rng, uint32_t perMille) {
+    return RngBelow(rng, 1000) < perMille;
+}
 
 void BufFree(Buf* b) {
     free(b->data);
@@ -36,7 +40,8 @@ void BufFree(Buf* b) {
 void BufReserve(Buf* b, size_t extra) {
     if (b->len + extra <= b->cap) return;
     size_t cap = b->cap ? b->cap : 4096;
-    while (cap < b->len + extra) cap *= 2;
+    while (cap < b->len + extra)
+        cap *= 2;
     char* p = (char*)realloc(b->data, cap);
     if (!p) {
         /* Out of memory: the generator cannot go on; the caller sees `failed` and stops. */
@@ -53,7 +58,9 @@ void BufPutN(Buf* b, const char* s, size_t n) {
     b->len += n;
 }
 
-void BufPut(Buf* b, const char* s) { BufPutN(b, s, strlen(s)); }
+void BufPut(Buf* b, const char* s) {
+    BufPutN(b, s, strlen(s));
+}
 
 void BufPutC(Buf* b, char c) {
     if (b->len == b->cap) BufReserve(b, 1);
@@ -67,12 +74,16 @@ void BufPutUW(Buf* b, uint64_t v, int width) {
         tmp[n++] = (char)('0' + v % 10);
         v /= 10;
     } while (v);
-    while (n < width && n < (int)sizeof tmp) tmp[n++] = '0';
+    while (n < width && n < (int)sizeof tmp)
+        tmp[n++] = '0';
     BufReserve(b, (size_t)n);
-    while (n) b->data[b->len++] = tmp[--n];
+    while (n)
+        b->data[b->len++] = tmp[--n];
 }
 
-void BufPutU(Buf* b, uint64_t v) { BufPutUW(b, v, 1); }
+void BufPutU(Buf* b, uint64_t v) {
+    BufPutUW(b, v, 1);
+}
 
 void BufPutHex(Buf* b, uint32_t v) {
     static const char digits[] = "0123456789ABCDEF";
@@ -83,10 +94,13 @@ void BufPutHex(Buf* b, uint32_t v) {
         v >>= 4;
     } while (v);
     BufReserve(b, (size_t)n);
-    while (n) b->data[b->len++] = tmp[--n];
+    while (n)
+        b->data[b->len++] = tmp[--n];
 }
 
-void BufCrLf(Buf* b) { BufPutN(b, "\r\n", 2); }
+void BufCrLf(Buf* b) {
+    BufPutN(b, "\r\n", 2);
+}
 
 void BufFlush(Buf* b) {
     if (!b->file || !b->len) return;

@@ -27,9 +27,9 @@ typedef struct GenTreeOptions {
 } GenTreeOptions;
 
 typedef struct GenStats {
-    uint64_t bytes;     /* bytes written to all files */
-    int cabinets;       /* cabinets written */
-    long long patients; /* P lines, all cabinets */
+    uint64_t bytes;      /* bytes written to all files */
+    int cabinets;        /* cabinets written */
+    long long patients;  /* P lines, all cabinets */
     long long documents; /* D lines, all cabinets */
     long long entries;   /* S, X and E lines, all cabinets */
 } GenStats;

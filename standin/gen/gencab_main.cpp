@@ -12,7 +12,8 @@
 #include <string.h>
 
 static void Usage(void) {
-    fprintf(stderr, "usage: gencab --size small|demo|large [--seed N] [--patients N] [--documents M] --out DIR\n");
+    fprintf(stderr,
+            "usage: gencab --size small|demo|large [--seed N] [--patients N] [--documents M] --out DIR\n");
 }
 
 static int ParseCount(const char* text, long long max, long long* value) {

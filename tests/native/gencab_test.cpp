@@ -41,8 +41,8 @@ struct TempTree {
     fs::path root;
     explicit TempTree(const char* tag) {
         static int counter = 0;
-        root = fs::path(testing::TempDir()) /
-               ("gencab_" + std::string(tag) + "_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+        root = fs::path(testing::TempDir()) / ("gencab_" + std::string(tag) + "_" + std::to_string(getpid()) +
+                                               "_" + std::to_string(counter++));
         fs::remove_all(root);
     }
     ~TempTree() {
@@ -91,12 +91,14 @@ bool ValidDate(const std::string& s) {
     if (s == "0") return true;
     if (s.size() != 10 || s[2] != '/' || s[5] != '/') return false;
     uint32_t d, m, y;
-    if (!ParseU32(s.substr(0, 2), &d) || !ParseU32(s.substr(3, 2), &m) || !ParseU32(s.substr(6, 4), &y)) return false;
+    if (!ParseU32(s.substr(0, 2), &d) || !ParseU32(s.substr(3, 2), &m) || !ParseU32(s.substr(6, 4), &y))
+        return false;
     static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (m < 1 || m > 12 || d < 1 || (int)d > days[m - 1]) return false;
     if (m == 2 && d == 29 && !(y % 4 == 0 && (y % 100 != 0 || y % 400 == 0))) return false;
     if (y < 1900) return false;
-    return y * 10000 + m * 100 + d <= (uint32_t)(GEN_TODAY_YEAR * 10000 + GEN_TODAY_MONTH * 100 + GEN_TODAY_DAY);
+    return y * 10000 + m * 100 + d <=
+           (uint32_t)(GEN_TODAY_YEAR * 10000 + GEN_TODAY_MONTH * 100 + GEN_TODAY_DAY);
 }
 
 std::string Lower(std::string s) {
@@ -165,7 +167,8 @@ void ParseCabinet(const std::string& bytes, TCabinet* cab) {
             EXPECT_LE(f[2].size(), 43u) << l;
             EXPECT_TRUE(ValidDate(f[3])) << l;
             EXPECT_LE(f[4].size(), 40u) << l;
-            for (char c : f[4]) EXPECT_TRUE((c >= '0' && c <= '9') || strchr(" .-AB", c)) << l;
+            for (char c : f[4])
+                EXPECT_TRUE((c >= '0' && c <= '9') || strchr(" .-AB", c)) << l;
             cab->patients[n] = TPatient{f[1], f[2], f[3], f[4]};
             continue;
         }
@@ -198,7 +201,8 @@ void ParseCabinet(const std::string& bytes, TCabinet* cab) {
         ASSERT_TRUE(ValidDate(f[4])) << l;
         e.date = f[4];
         ASSERT_TRUE(!f[5].empty() && f[5].size() <= 8) << l;
-        for (char c : f[5]) ASSERT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << l;
+        for (char c : f[5])
+            ASSERT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << l;
         e.stamp = (uint32_t)std::stoul(f[5], nullptr, 16);
         ASSERT_TRUE(f[5] == "0" || f[5][0] != '0') << "leading zero in stamp: " << l;
         e.author = f[6];
@@ -227,10 +231,14 @@ void ParseCabinet(const std::string& bytes, TCabinet* cab) {
 
 std::string KeyText(const TEntry& e) {
     char buf[32];
-    if (e.kind == 'S') snprintf(buf, sizeof buf, "S%07u", e.patient);
-    else if (e.kind == 'X') snprintf(buf, sizeof buf, "X%07u", e.patient);
-    else if (e.index == 39) snprintf(buf, sizeof buf, "D%07u%010u", e.patient, e.key);
-    else snprintf(buf, sizeof buf, "%07u%010u", e.patient, e.key);
+    if (e.kind == 'S')
+        snprintf(buf, sizeof buf, "S%07u", e.patient);
+    else if (e.kind == 'X')
+        snprintf(buf, sizeof buf, "X%07u", e.patient);
+    else if (e.index == 39)
+        snprintf(buf, sizeof buf, "D%07u%010u", e.patient, e.key);
+    else
+        snprintf(buf, sizeof buf, "%07u%010u", e.patient, e.key);
     return buf;
 }
 
@@ -270,14 +278,16 @@ TEST(Gencab, SameSeedGivesSameBytesOtherSeedOthers) {
     Generate(a, 42, 150, 1200);
     Generate(b, 42, 150, 1200);
     Generate(c, 43, 150, 1200);
-    const char* files[] = {"Cabinets/passes.txt", "Cabinets/CABINET1/cabinet.txt", "Cabinets/Noel/cabinet.txt",
-                           "Cabinets/pediatrie/cabinet.txt", "Programmes/caisses.hdc"};
+    const char* files[] = {"Cabinets/passes.txt", "Cabinets/CABINET1/cabinet.txt",
+                           "Cabinets/Noel/cabinet.txt", "Cabinets/pediatrie/cabinet.txt",
+                           "Programmes/caisses.hdc"};
     for (const char* f : files) {
         std::string x = ReadAll(a.root / f);
         ASSERT_FALSE(x.empty()) << f;
         EXPECT_TRUE(x == ReadAll(b.root / f)) << f << " differs between two runs of one seed";
     }
-    EXPECT_NE(ReadAll(a.root / "Cabinets/CABINET1/cabinet.txt"), ReadAll(c.root / "Cabinets/CABINET1/cabinet.txt"));
+    EXPECT_NE(ReadAll(a.root / "Cabinets/CABINET1/cabinet.txt"),
+              ReadAll(c.root / "Cabinets/CABINET1/cabinet.txt"));
     EXPECT_NE(ReadAll(a.root / "Cabinets/Noel/cabinet.txt"), ReadAll(c.root / "Cabinets/Noel/cabinet.txt"));
 }
 
@@ -318,10 +328,12 @@ TEST(Gencab, RecordsKeysAndTypesFollowTheFormat) {
         ASSERT_GT(walk.size(), 100u) << index;
         std::sort(walk.begin(), walk.end());
         std::vector<uint32_t> sorted;
-        for (auto& w : walk) sorted.push_back(w.second);
+        for (auto& w : walk)
+            sorted.push_back(w.second);
         std::sort(sorted.begin(), sorted.end());
         size_t inPlace = 0;
-        for (size_t i = 0; i < walk.size(); i++) inPlace += walk[i].second == sorted[i];
+        for (size_t i = 0; i < walk.size(); i++)
+            inPlace += walk[i].second == sorted[i];
         EXPECT_LT(inPlace, walk.size() / 10) << "index " << index << " walks nearly in key order";
     }
     /* Keys over the whole 32-bit range in index 39 (above 2^31 too). */
@@ -329,8 +341,10 @@ TEST(Gencab, RecordsKeysAndTypesFollowTheFormat) {
 
     /* Types per table: 39 letters and prescriptions; file tables mostly theirs, a few others. */
     std::map<int, std::map<int, int>> types;
-    for (const TEntry* d : docs) types[d->index][d->type]++;
-    for (auto& kv : types[39]) EXPECT_TRUE(kv.first == 6 || kv.first == 7) << kv.first;
+    for (const TEntry* d : docs)
+        types[d->index][d->type]++;
+    for (auto& kv : types[39])
+        EXPECT_TRUE(kv.first == 6 || kv.first == 7) << kv.first;
     EXPECT_GT(types[39][6], 300);
     EXPECT_GT(types[39][7], 400);
     int other282 = 0, other284 = 0;
@@ -408,11 +422,16 @@ TEST(Gencab, PatientsSpreadAndVaried) {
     int spaces = 0, dots = 0, dashes = 0, plain = 0, empty = 0;
     for (auto& kv : c.patients) {
         const std::string& s = kv.second.ss;
-        if (s.empty()) empty++;
-        else if (s.find('.') != std::string::npos) dots++;
-        else if (s.find('-') != std::string::npos) dashes++;
-        else if (s.find(' ') != std::string::npos) spaces++;
-        else plain++;
+        if (s.empty())
+            empty++;
+        else if (s.find('.') != std::string::npos)
+            dots++;
+        else if (s.find('-') != std::string::npos)
+            dashes++;
+        else if (s.find(' ') != std::string::npos)
+            spaces++;
+        else
+            plain++;
     }
     EXPECT_GT(spaces, 0);
     EXPECT_GT(dots, 0);
@@ -426,8 +445,10 @@ TEST(Gencab, PatientsSpreadAndVaried) {
     for (auto& kv : c.patients) {
         longestLast = std::max(longestLast, kv.second.last.size());
         longestFirst = std::max(longestFirst, kv.second.first.size());
-        for (char ch : kv.second.last) accentedLast |= (unsigned char)ch >= 0x80;
-        for (char ch : kv.second.first) accentedFirst |= (unsigned char)ch >= 0x80;
+        for (char ch : kv.second.last)
+            accentedLast |= (unsigned char)ch >= 0x80;
+        for (char ch : kv.second.first)
+            accentedFirst |= (unsigned char)ch >= 0x80;
     }
     EXPECT_EQ(longestLast, 20u);
     EXPECT_EQ(longestFirst, 43u);
@@ -461,7 +482,8 @@ TEST(Gencab, DocumentsCarryTheSectionsAndVariantsTheProgramMeets) {
             letters++;
             confrere += d->text.find("Cher confrère,") != std::string::npos;
         }
-        upperText += d->text.find("<TEXT>") != std::string::npos || d->text.find("<Text>") != std::string::npos;
+        upperText +=
+            d->text.find("<TEXT>") != std::string::npos || d->text.find("<Text>") != std::string::npos;
         mixedRtf += d->text.find("<Rtf>") != std::string::npos || d->text.find("<RTF>") != std::string::npos;
         size_t open = low.find("<text>");
         unclosedText += open != std::string::npos && low.find("</text>", open) == std::string::npos;
@@ -484,7 +506,8 @@ TEST(Gencab, DocumentsCarryTheSectionsAndVariantsTheProgramMeets) {
             EXPECT_EQ(d->type, 6) << "form data outside a letter, key " << d->key;
             int found = 0;
             std::set<std::string> ids;
-            for (int i = 0; i < catalogue->count; i++) ids.insert(catalogue->entries[i].formId);
+            for (int i = 0; i < catalogue->count; i++)
+                ids.insert(catalogue->entries[i].formId);
             for (const std::string& id : ids) {
                 size_t at = d->text.find(std::string("\"") + id + "\"", v);
                 if (at != std::string::npos) {
@@ -521,7 +544,8 @@ TEST(Gencab, DocumentsCarryTheSectionsAndVariantsTheProgramMeets) {
         EXPECT_NE(t.mainBytes.find(word), std::string::npos) << word;
     /* Sizes: half a kilobyte to a few kilobytes. */
     size_t total = 0;
-    for (const TEntry* d : docs) total += d->text.size();
+    for (const TEntry* d : docs)
+        total += d->text.size();
     EXPECT_GT(total / docs.size(), 900u);
     EXPECT_LT(total / docs.size(), 2500u);
 }
