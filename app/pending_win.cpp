@@ -10,12 +10,7 @@
 #include "exchange/import.h"
 #include "results/sort.h"
 #include "results/viewer.h"
-#include "search/result_list.h"
 #include "search/search_run.h"
-
-/* search/result_list.h */
-unsigned char* SortDirections = NULL;
-void CreateResultColumns(HWND mainWindow) { (void)mainWindow; }
 
 /* search/search_run.h: a run that finds nothing to do still releases the launch guard. */
 DWORD WINAPI RunSearch(LPVOID mainWindow) {

@@ -1,15 +1,42 @@
-/* The result list (list view 217 of the main window): its columns and the sort-direction bytes.
+/* The result list (list view 217 of the main window): its columns, its rows and the summary.
  *
  * CreateResultColumns sets the main window's icons, inserts the list's nine columns and allocates
- * SortDirections, one byte per column, all 0. Called once while the main window initialises. */
+ * SortDirections, one byte per column, all 0. Called once while the main window initialises.
+ *
+ * FillResultList rebuilds every row from PatientHitsTable, in ascending patient number, one row per
+ * patient with results; each row carries its patient's PatientHits record as item data. It reads
+ * each patient's identity through the three locked host records its caller opened, and ends by
+ * writing the summary into part 2 of the status bar. Called on the search thread at the end of a
+ * run and on the interface thread after an import; it touches the list only through messages. */
 #ifndef SONDREL_SEARCH_RESULT_LIST_H
 #define SONDREL_SEARCH_RESULT_LIST_H
 
+#include <stddef.h>
 #include <windows.h>
+
+#include "search/result_format.h"
+
+enum { RESULT_COLUMN_COUNT = 9, RESULT_CELL_SIZE = 500 };
 
 /* One sort-direction byte per list column, allocated by CreateResultColumns; NULL before. */
 extern unsigned char* SortDirections;
 
+/* Tick count (GetTickCount, ms) at the start of the last search run or import; the summary's
+ * elapsed time is measured from it. */
+extern DWORD SearchStartTick;
+
 void CreateResultColumns(HWND mainWindow);
+
+/* Rebuilds the rows of list 217 and writes the summary. The three records are the locked buffers of
+ * OpenPatients, OpenInfoSesam and OpenExtensions; a NULL one is not read (its columns stay empty). */
+void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord);
+
+/* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
+ * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
+ * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */
+void LoadSchemeTable(SchemeTable* table);
+
+/* The scheme name for `code` as the scheme file gives it, or an empty output. Reads the file. */
+void LookupSchemeName(char* output, size_t size, int code);
 
 #endif

@@ -1,0 +1,253 @@
+/* The result list: columns, rows and the summary (Win32 side of search/result_list.h).
+ *
+ * A fill visits all 1,048,576 slots of PatientHitsTable in patient-number order, so the rows come
+ * out in ascending patient number. For each patient it reads the identity from the host (patient
+ * record, then the insurance scheme through the social-insurance record at host level 1 or the
+ * extensions XML at level 2), inserts the row with the PatientHits record as its item data, and
+ * sets the eight other cells one by one. Texts go through one 500-byte cell buffer; the authors
+ * cell is given the record's own text.
+ *
+ * The scheme file is read once per fill into a SchemeTable and every row is looked up in it: the
+ * file cannot change under a fill, so this gives what reading it for every row would, without
+ * reopening an INI file ten thousand times.
+ *
+ * A patient the host does not know. Before each read the record's name fields are emptied, as the
+ * host expects, and so are its birth date and social-security fields: the host leaves an unknown
+ * patient's record as it found it, and without this the previous patient's age and number would
+ * show on the row. A read that leaves all four fields empty is taken as "patient not found": the
+ * row then shows an empty name, an empty age and an empty social-security number (a known patient
+ * without a birth date still gets the host's age for that, as any other known patient). */
+#include "search/result_list.h"
+
+#include <commctrl.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/main_dialog.h"
+#include "app/search_state.h"
+#include "app/str.h"
+#include "host/cabinet.h"
+#include "host/hdapi.h"
+#include "host/records.h"
+#include "resources/ids.h"
+#include "search/hits.h"
+
+unsigned char* SortDirections = NULL;
+DWORD SearchStartTick = 0;
+
+/* Column table: title, width in pixels, alignment. */
+typedef struct ResultColumn {
+    const char* title; /* header text */
+    int width;         /* pixels */
+    int format;        /* LVCFMT_LEFT or LVCFMT_RIGHT */
+} ResultColumn;
+
+static const ResultColumn Columns[RESULT_COLUMN_COUNT] = {
+    {"N° dossier", 50, LVCFMT_RIGHT},
+    {"Nom Patient", 200, LVCFMT_LEFT},
+    {"Age", 80, LVCFMT_RIGHT},
+    {"Nombre d'occurences", 40, LVCFMT_RIGHT},
+    {"Première occurence", 80, LVCFMT_RIGHT},
+    {"Dernière occurence", 80, LVCFMT_RIGHT},
+    {"Médecin", 80, LVCFMT_LEFT},
+    {"N° SS", 110, LVCFMT_RIGHT},
+    {"Régime", 250, LVCFMT_LEFT},
+};
+
+/* Header image that shows no sort direction. */
+enum { HEADER_IMAGE_UNSORTED = 3 };
+
+static const char SchemeFileName[] = "caisses.hdc";
+static const char SchemeSection[] = "Régimes";
+
+void CreateResultColumns(HWND mainWindow) {
+    HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
+    SendMessageA(mainWindow, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    SendMessageA(mainWindow, WM_SETICON, ICON_BIG, (LPARAM)icon);
+
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+    int inserted = 0;
+    for (int i = 0; i < RESULT_COLUMN_COUNT; i++) {
+        LVCOLUMNA column;
+        ZeroMemory(&column, sizeof column);
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_IMAGE;
+        /* LVCFMT_IMAGE gives the header item its image flag, without which Wine stores the header
+         * image but does not draw it. */
+        column.fmt = Columns[i].format | LVCFMT_IMAGE;
+        column.cx = Columns[i].width;
+        column.pszText = (LPSTR)Columns[i].title;
+        column.iSubItem = i;
+        column.iImage = HEADER_IMAGE_UNSORTED;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)i, (LPARAM)&column) >= 0) inserted++;
+    }
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+
+    /* One byte per column; the sort indexes it by any of the nine columns, so the block always has
+     * nine bytes even if an insertion failed. A second window (tests) reuses and clears it. */
+    (void)inserted;
+    if (SortDirections == NULL) SortDirections = (unsigned char*)calloc(RESULT_COLUMN_COUNT, 1);
+    if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
+}
+
+void LoadSchemeTable(SchemeTable* table) {
+    table->values = NULL;
+    table->count = 0;
+    table->capacity = 0;
+    char programs[HOST_PATH_SIZE + 1];
+    ZeroMemory(programs, sizeof programs);
+    HDGetApplicationInfo("Chemins", "Programmes", programs);
+    programs[HOST_PATH_SIZE - 1] = 0;
+    char path[MAX_PATH];
+    /* A directory too long for the path would name another file: no scheme names then. */
+    if (!StrFormat(path, sizeof path, "%s\\%s", programs, SchemeFileName)) return;
+    for (int n = 1;; n++) {
+        char key[16];
+        char value[SCHEME_VALUE_SIZE];
+        StrFormat(key, sizeof key, "%d", n);
+        value[0] = 0;
+        GetPrivateProfileStringA(SchemeSection, key, "", value, sizeof value, path);
+        value[sizeof value - 1] = 0;
+        if (!SchemeTableAdd(table, value)) break;
+    }
+}
+
+void LookupSchemeName(char* output, size_t size, int code) {
+    if (size > 0) output[0] = 0;
+    SchemeTable table;
+    LoadSchemeTable(&table);
+    LookupSchemeInTable(&table, code, output, size);
+    SchemeTableFree(&table);
+}
+
+/* Sets one cell of `row` (text only). */
+static void SetCell(HWND list, int row, int column, const char* text) {
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = (LPSTR)text;
+    SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&item);
+}
+
+/* Reads the patient into the record; 1 when the host filled anything, 0 for an unknown patient. */
+static int ReadPatientIdentity(void* patientRecord, int32_t patientNumber) {
+    SetRecordU32(patientRecord, PATIENT_NUMBER, (uint32_t)patientNumber);
+    SetRecordText(patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE, "");
+    SetRecordText(patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE, "");
+    SetRecordU32(patientRecord, PATIENT_BIRTH_DATE, 0);
+    SetRecordText(patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE, "");
+    ReadPatients(patientRecord, 1);
+    return RecordText(patientRecord, PATIENT_LAST_NAME)[0] != 0 ||
+           RecordText(patientRecord, PATIENT_FIRST_NAME)[0] != 0 ||
+           RecordU32(patientRecord, PATIENT_BIRTH_DATE) != 0 ||
+           RecordText(patientRecord, PATIENT_SS_NUMBER)[0] != 0;
+}
+
+/* A record text field copied out, bounded by its room whether or not the host terminated it. */
+static void FieldText(char* out, size_t size, const void* record, size_t offset, size_t room) {
+    StrCopyN(out, size, RecordText(record, offset), StrLenBounded(RecordText(record, offset), room));
+}
+
+/* Column 8: the insurance scheme's name by the host level, or empty. */
+static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* infoSesamRecord,
+                       void* extensionsRecord, const SchemeTable* schemes) {
+    char keyText[KEY_TEXT_SIZE];
+    ZeroMemory(keyText, sizeof keyText);
+    cell[0] = 0;
+    if (HostApiLevel == 1) {
+        if (infoSesamRecord == NULL) return;
+        MakeInfoSesamKey(keyText, patientNumber);
+        keyText[KEY_TEXT_SIZE - 1] = 0;
+        DWORD key = HDFindKey(INDEX_FOLDERS, keyText);
+        if (key == 0) return;
+        ReadInfoSesam(key, infoSesamRecord);
+        char code[INFOSESAM_SCHEME_CODE_SIZE];
+        FieldText(code, sizeof code, infoSesamRecord, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE);
+        LookupSchemeInTable(schemes, StrLeadingInt(code), cell, size);
+    } else if (HostApiLevel == 2) {
+        MakeExtensionsKey(keyText, patientNumber);
+        keyText[KEY_TEXT_SIZE - 1] = 0;
+        DWORD key = HDFindKey(INDEX_FOLDERS, keyText);
+        HGLOBAL xml = ReadXMLExtensions(key, extensionsRecord);
+        if (xml == NULL) return;
+        LookupSchemeInTable(schemes, XGetInt(xml, EXTENSIONS_SCHEME_FIELD), cell, size);
+        GlobalFree(xml);
+    }
+}
+
+/* Inserts the row of one patient at `row` and sets its cells; returns the row's index or -1. */
+static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientRecord, void* infoSesamRecord,
+                         void* extensionsRecord, const SchemeTable* schemes) {
+    char cell[RESULT_CELL_SIZE];
+    int32_t number = record->patientNumber;
+    int known = patientRecord != NULL && ReadPatientIdentity(patientRecord, number);
+
+    StrFormat(cell, sizeof cell, "%d", (int)number);
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = cell;
+    item.lParam = (LPARAM)record;
+    int index = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+    if (index < 0) return -1;
+
+    cell[0] = 0;
+    if (known) {
+        char last[PATIENT_LAST_NAME_SIZE + 1];
+        char first[PATIENT_FIRST_NAME_SIZE + 1];
+        FieldText(last, sizeof last, patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE);
+        FieldText(first, sizeof first, patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE);
+        StrFormat(cell, sizeof cell, "%s %s", last, first);
+    }
+    SetCell(list, index, 1, cell);
+
+    cell[0] = 0;
+    if (known) FormatAge(cell, sizeof cell, GetAge(RecordU32(patientRecord, PATIENT_BIRTH_DATE), Today()));
+    SetCell(list, index, 2, cell);
+
+    StrFormat(cell, sizeof cell, "%d", (int)record->occurrenceCount);
+    SetCell(list, index, 3, cell);
+    FormatPackedDate(cell, sizeof cell, record->firstDate);
+    SetCell(list, index, 4, cell);
+    FormatPackedDate(cell, sizeof cell, record->lastDate);
+    SetCell(list, index, 5, cell);
+
+    record->authors[AUTHORS_TEXT_SIZE - 1] = 0;
+    SetCell(list, index, 6, record->authors);
+
+    cell[0] = 0;
+    if (known) {
+        char typed[PATIENT_SS_NUMBER_SIZE + 1];
+        FieldText(typed, sizeof typed, patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE);
+        DigitsOnly(typed, cell, sizeof cell);
+    }
+    SetCell(list, index, 7, cell);
+
+    SchemeCell(cell, sizeof cell, number, infoSesamRecord, extensionsRecord, schemes);
+    SetCell(list, index, 8, cell);
+    return index;
+}
+
+void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord) {
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SchemeTable schemes;
+    LoadSchemeTable(&schemes);
+    int rows = 0;
+    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
+        PatientHits* record = PatientHitsTable[number];
+        if (record == NULL) continue;
+        record->patientNumber = number;
+        if (AddPatientRow(list, rows, record, patientRecord, infoSesamRecord, extensionsRecord, &schemes) >=
+            0)
+            rows++;
+    }
+    SchemeTableFree(&schemes);
+
+    char summary[RESULT_CELL_SIZE];
+    FormatSummary(summary, sizeof summary, SearchControl.cancelRequest.load() != 0, OccurrenceTotal, rows,
+                  (unsigned)(GetTickCount() - SearchStartTick));
+    SendMessageA(GetDlgItem(mainWindow, IDC_STATUS_BAR), SB_SETTEXTA, 2, (LPARAM)summary);
+}
