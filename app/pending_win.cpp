@@ -8,7 +8,6 @@
 #include "catalogue/catalogue.h"
 #include "exchange/export.h"
 #include "exchange/import.h"
-#include "results/sort.h"
 #include "results/viewer.h"
 #include "search/search_run.h"
 
@@ -17,18 +16,6 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     (void)mainWindow;
     SearchRunAbandon();
     return 0;
-}
-
-/* results/sort.h */
-int32_t LastSortColumn = 0;
-void InitListImages(HWND mainWindow) { (void)mainWindow; }
-void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, int32_t* lastSortColumn,
-                  int column) {
-    (void)mainWindow;
-    (void)listId;
-    (void)sortDirections;
-    (void)lastSortColumn;
-    (void)column;
 }
 
 /* results/viewer.h */

@@ -11,7 +11,8 @@
 
 #include <stddef.h>
 
-enum { RESULT_COLUMN_COUNT = 9, SORT_CELL_SIZE = 260 };
+/* Columns of the result list, and the room of one cell text (terminator included). */
+enum { SORT_COLUMN_COUNT = 9, SORT_CELL_SIZE = 260 };
 
 /* How a column compares. */
 enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };

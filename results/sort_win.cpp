@@ -1,0 +1,172 @@
+/* Result list sorting (see sort.h).
+ *
+ * The list control sorts its rows itself (LVM_SORTITEMS) and asks CompareRows about pairs of rows,
+ * knowing each row only by its item data, the patient's PatientHits record. Each comparison must
+ * see the texts the rows showed when the sort began. Fetching a cell through the list control
+ * while it sorts cannot promise that: the control moves rows between calls, so a row number taken
+ * before the sort may name another row half-way through. So the texts are taken before the sort
+ * starts: SortByColumn walks the rows from the last one up, writes each row's number into its
+ * record's row index (which then stays fixed for the whole sort) and copies the row's cell in the
+ * sorted column into a snapshot, one packed pool of terminated texts with one offset per row.
+ * CompareRows finds a record's text through its row index; a row without a record, or a record whose
+ * row index lies outside the snapshot, compares as an empty text. The snapshot is freed as soon as
+ * the list has sorted. When it cannot be allocated the click does nothing at all (no header image,
+ * no direction flip), as for an empty list: half a sort would be worse than none.
+ *
+ * Rows that compare equal keep the order they had before the sort, in both directions: CompareRows
+ * breaks ties by the row index, so the outcome does not depend on the control's sort algorithm.
+ *
+ * Everything runs on the interface thread; the sort context serves one sort at a time. */
+#include "results/sort.h"
+
+#include <commctrl.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/main_dialog.h"
+#include "app/str.h"
+#include "resources/ids.h"
+#include "results/row_compare.h"
+#include "search/hits.h"
+
+int32_t LastSortColumn = 0;
+
+enum {
+    SORT_IMAGE_WIDTH = 16,
+    SORT_IMAGE_HEIGHT = 12,
+    SORT_IMAGE_INITIAL = 15,
+    SORT_IMAGE_GROWTH = 10,
+    SNAPSHOT_POOL_START = 4096 /* first size of the text pool; doubled as needed */
+};
+
+/* The sort under way, read by CompareRows. */
+typedef struct SortContext {
+    HWND window;               /* main window */
+    int listId;                /* id of the sorted list */
+    unsigned char* directions; /* one byte per column: 0 ascending, non-zero descending */
+    char* texts;               /* snapshot pool: the sorted column's cell texts, each terminated */
+    size_t* offsets;           /* offsets[r]: start in texts of the text of row r (a row index) */
+    int32_t rows;              /* entries of offsets */
+} SortContext;
+
+static SortContext Sort;
+
+void InitListImages(HWND mainWindow) {
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+    HIMAGELIST images = ImageList_Create(SORT_IMAGE_WIDTH, SORT_IMAGE_HEIGHT, ILC_COLOR8, SORT_IMAGE_INITIAL,
+                                         SORT_IMAGE_GROWTH);
+    HBITMAP strip = (HBITMAP)LoadImageA(g_instance, MAKEINTRESOURCEA(IDB_SORT_ARROWS), IMAGE_BITMAP, 0, 0,
+                                        LR_LOADMAP3DCOLORS);
+    if (images != NULL && strip != NULL) ImageList_Add(images, strip, NULL);
+    if (strip != NULL) DeleteObject(strip);
+    if (images != NULL) SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)images);
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
+}
+
+static void SetHeaderImage(HWND list, int column, int image) {
+    LVCOLUMNA header;
+    ZeroMemory(&header, sizeof header);
+    header.mask = LVCF_IMAGE;
+    header.iImage = image;
+    SendMessageA(list, LVM_SETCOLUMNA, (WPARAM)column, (LPARAM)&header);
+}
+
+static void FreeSnapshot(void) {
+    free(Sort.texts);
+    free(Sort.offsets);
+    Sort.texts = NULL;
+    Sort.offsets = NULL;
+    Sort.rows = 0;
+}
+
+/* Appends a terminated text to the pool, growing it; 0 when memory runs out. */
+static int AppendSnapshotText(size_t* used, size_t* capacity, const char* text) {
+    size_t length = StrLenBounded(text, SORT_CELL_SIZE - 1);
+    if (*capacity - *used < length + 1) {
+        size_t grown = *capacity * 2;
+        while (grown - *used < length + 1)
+            grown *= 2;
+        char* pool = (char*)realloc(Sort.texts, grown);
+        if (pool == NULL) return 0;
+        Sort.texts = pool;
+        *capacity = grown;
+    }
+    memcpy(Sort.texts + *used, text, length);
+    Sort.texts[*used + length] = 0;
+    *used += length + 1;
+    return 1;
+}
+
+/* Writes each row's number into its record, from the last row up, and copies each row's cell of
+ * `column` into the snapshot. Returns 0 (nothing kept) when memory runs out. */
+static int TakeSnapshot(HWND list, int rows, int column) {
+    size_t capacity = SNAPSHOT_POOL_START, used = 0;
+    Sort.offsets = (size_t*)calloc((size_t)rows, sizeof *Sort.offsets);
+    Sort.texts = (char*)malloc(capacity);
+    if (Sort.offsets == NULL || Sort.texts == NULL) {
+        FreeSnapshot();
+        return 0;
+    }
+    Sort.rows = rows;
+    for (int row = rows - 1; row >= 0; row--) {
+        char cell[SORT_CELL_SIZE];
+        cell[0] = 0;
+        LVITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.mask = LVIF_PARAM | LVIF_TEXT;
+        item.iItem = row;
+        item.iSubItem = column;
+        item.pszText = cell;
+        item.cchTextMax = sizeof cell;
+        if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item)) item.lParam = 0;
+        /* The control may hand back its own copy of the text instead of filling the buffer. */
+        const char* text = item.pszText != NULL && item.pszText != LPSTR_TEXTCALLBACKA ? item.pszText : "";
+        PatientHits* record = (PatientHits*)item.lParam;
+        if (record != NULL) record->rowIndex = row;
+        Sort.offsets[row] = used;
+        if (!AppendSnapshotText(&used, &capacity, text)) {
+            FreeSnapshot();
+            return 0;
+        }
+    }
+    return 1;
+}
+
+/* The snapshot text of a record's row; empty for a row the snapshot does not know. */
+static const char* SnapshotText(const PatientHits* record) {
+    if (record == NULL || Sort.texts == NULL || record->rowIndex < 0 || record->rowIndex >= Sort.rows)
+        return "";
+    return Sort.texts + Sort.offsets[record->rowIndex];
+}
+
+int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
+    const PatientHits* a = (const PatientHits*)first;
+    const PatientHits* b = (const PatientHits*)second;
+    int c = (int)column;
+    int descending = Sort.directions != NULL && c >= 0 && c < SORT_COLUMN_COUNT && Sort.directions[c] != 0;
+    int r = CompareCellTexts(c, SnapshotText(a), SnapshotText(b), descending);
+    if (r != 0 || a == NULL || b == NULL) return r;
+    /* Equal texts: the earlier row first, whatever the direction. */
+    return a->rowIndex < b->rowIndex ? -1 : (a->rowIndex > b->rowIndex ? 1 : 0);
+}
+
+void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, int32_t* lastSortColumn,
+                  int column) {
+    if (sortDirections == NULL || lastSortColumn == NULL || column < 0 || column >= SORT_COLUMN_COUNT) return;
+    HWND list = GetDlgItem(mainWindow, listId);
+    int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (rows <= 0) return;
+    Sort.window = mainWindow;
+    Sort.listId = listId;
+    Sort.directions = sortDirections;
+    if (!TakeSnapshot(list, rows, column)) return;
+    SetHeaderImage(list, column, sortDirections[column] != 0 ? SORT_IMAGE_DESCENDING : SORT_IMAGE_ASCENDING);
+    int previous = *lastSortColumn;
+    if (previous != column && previous >= 0 && previous < SORT_COLUMN_COUNT)
+        SetHeaderImage(list, previous, SORT_IMAGE_NONE);
+    SendMessageA(list, LVM_SORTITEMS, (WPARAM)column, (LPARAM)CompareRows);
+    FreeSnapshot();
+    sortDirections[column] = sortDirections[column] == 0 ? 1 : 0;
+    *lastSortColumn = column;
+}
