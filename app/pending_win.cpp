@@ -6,8 +6,6 @@
  * entry from this file (and the file goes when it is empty). */
 #include "app/search_state.h"
 #include "catalogue/catalogue.h"
-#include "exchange/export.h"
-#include "exchange/import.h"
 #include "results/viewer.h"
 #include "search/search_run.h"
 
@@ -23,20 +21,6 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     (void)owner;
     (void)hits;
     (void)searchMode;
-}
-
-/* exchange/export.h */
-void ExportResults(HWND mainWindow, int listId, int exportFormat) {
-    (void)mainWindow;
-    (void)listId;
-    (void)exportFormat;
-}
-
-/* exchange/import.h */
-void ImportResults(HWND mainWindow, int listId, int importMode) {
-    (void)mainWindow;
-    (void)listId;
-    (void)importMode;
 }
 
 /* catalogue/catalogue.h */

@@ -1,13 +1,53 @@
-/* Adding or subtracting a previously exported tab-separated results file. */
+/* Adding or subtracting a previously exported tab-separated results file.
+ *
+ * ImportResults asks for a file with the open-file dialog and merges it into the hit table, then
+ * fills the result list again from the whole table (ImportResultsFromPath does everything after the
+ * dialog). The three host tables FillResultList needs are opened and locked first and closed last.
+ * The first line of the file is skipped as its header; each further line is applied by
+ * ApplyImportLine (exchange/import_apply.h), and a rejected line asks the user whether to go on.
+ *
+ * The import writes the hit table, which a running search writes too without a lock: it is refused
+ * with a warning box while a search is starting or running, and changes nothing then.
+ *
+ * The file is read through the chunked line reader of exchange/import_lines.h; OpenImportFile,
+ * ReadImportLine and CloseImportFile keep its one process-wide state (one import at a time, on the
+ * interface thread). */
 #ifndef SONDREL_EXCHANGE_IMPORT_H
 #define SONDREL_EXCHANGE_IMPORT_H
 
 #include <windows.h>
 
-/* ImportMode values. */
+/* ImportMode values (the same numbers as IMPORT_ADD, IMPORT_SUBTRACT). */
 enum { IMPORT_MODE_ADD = 1, IMPORT_MODE_SUBTRACT = 2 };
+
+/* What ImportResultsFromPath did. */
+enum {
+    IMPORT_DONE = 0,       /* the file was read to its end and the list filled again */
+    IMPORT_STOPPED = 1,    /* the user answered No to a faulty line; the list was filled again */
+    IMPORT_NOT_OPENED = 2, /* the file could not be opened; the list was filled again */
+    IMPORT_REFUSED = 3,    /* a search is starting or running: warned, nothing changed */
+    IMPORT_NO_TABLES = 4   /* the host tables could not be opened: nothing changed */
+};
+
+/* Longest part of a faulty line shown in the prompt; a longer line is cut and ends in "…". */
+enum { IMPORT_PROMPT_LINE_CHARS = 200 };
 
 /* Asks for a file, merges it into the results by `importMode`, then refills list `listId`. */
 void ImportResults(HWND mainWindow, int listId, int importMode);
+
+/* Everything after the dialog, for the file at `path`. Returns IMPORT_*. */
+int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const char* path);
+
+/* The open-file twin of ChooseSaveFile (exchange/export.h), with the same settings. */
+int ChooseOpenFile(HWND owner, const char* filter, char* path, int pathSize);
+
+/* Opens the file for reading (a missing one is created empty, as the dialog does not require it to
+ * exist) and reads its first chunk. Returns 0 when it cannot be opened. */
+int OpenImportFile(const char* path);
+/* The next line of the open file into line (size bytes): its length, 0 for an empty line, -1 at the
+ * end. *tooLong is set when the line was longer than the buffer. */
+int ReadImportLine(char* line, int size, int* tooLong);
+/* Closes the file opened by OpenImportFile (nothing when none is open). */
+void CloseImportFile(void);
 
 #endif

@@ -1,0 +1,212 @@
+/* Import of a results file: the open dialog, the file under the line reader, the host tables and
+ * the prompt for faulty lines.
+ *
+ * ImportResults, in order: refuse while a search is starting or running; open and lock the patient,
+ * social-insurance and extensions tables; ask for the file (cancel: close the tables, nothing else
+ * happens); then ImportFromOpenTables: set SearchStartTick, so that the summary FillResultList
+ * writes gives the import's duration; open the file, skip its first line (the header, whatever it
+ * holds), apply every further line; close the file; fill the list again with the three locked
+ * records; finally unlock and close the tables. ImportResultsFromPath is the same without the
+ * dialog.
+ *
+ * Each line is applied by ApplyImportLine, which checks the line's name against the host's: the
+ * name callback sets the locked patient record's number, empties both name fields, reads the patient
+ * and composes "%s %s" from the last and first names (each bounded by its field's room in the
+ * record). A rejected line asks "Ligne erronée trouvée : ... Continuer ?" (Yes / No, question icon,
+ * owned by the main window); No stops the reading, and what earlier lines changed stays. The line
+ * is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters and "…" when longer, so
+ * that a long or garbled line (a binary file, a file with LF-only line ends read as one line)
+ * still gives a box that fits the screen with its buttons. A line dropped for want of memory has
+ * already been reported by the hit table and is passed over without a prompt.
+ *
+ * The refusal during a search. The search thread writes PatientHitsTable and its two counters
+ * without a lock, and releases the records shown in the list when a run starts; an import at the
+ * same time would corrupt both. The import therefore runs only while no search is starting or
+ * running (SearchActive), the same rule as "Ouvrir", and says so with a warning box in the same
+ * style. The check is made before the tables are opened and again after the dialog, which is
+ * modal to the main window, so no search can start while the import reads its file. */
+#include "exchange/import.h"
+
+#include "app/search_state.h"
+#include "app/str.h"
+#include "app/ui.h"
+#include "exchange/export.h"
+#include "exchange/import_apply.h"
+#include "exchange/import_lines.h"
+#include "host/hdapi.h"
+#include "host/records.h"
+#include "search/result_list.h"
+
+enum { IMPORT_PATH_SIZE = 260, IMPORT_PROMPT_SIZE = IMPORT_PROMPT_LINE_CHARS + 64 };
+
+/* The open file and its reader: one import at a time, on the interface thread. */
+static HANDLE ImportFile = INVALID_HANDLE_VALUE;
+static ImportLineReader ImportReader;
+
+/* The three host tables, each handle locked for the whole import. */
+typedef struct ImportTables {
+    HGLOBAL patients;   /* OpenPatients handle */
+    HGLOBAL infoSesam;  /* OpenInfoSesam handle */
+    HGLOBAL extensions; /* OpenExtensions handle */
+    void* patient;      /* locked patient record; the names are read into it */
+    void* insurance;    /* locked social-insurance record, for FillResultList */
+    void* extension;    /* locked extensions record, for FillResultList */
+} ImportTables;
+
+int ChooseOpenFile(HWND owner, const char* filter, char* path, int pathSize) {
+    OPENFILENAMEA dialog;
+    PrepareFileDialog(&dialog, owner, filter, path, pathSize);
+    return GetOpenFileNameA(&dialog) ? 1 : 0;
+}
+
+/* ImportReadFn over the open file. */
+static int ReadFromFile(void* context, char* buf, int size) {
+    DWORD got = 0;
+    if (!ReadFile((HANDLE)context, buf, (DWORD)size, &got, NULL)) return 0;
+    return (int)got;
+}
+
+int OpenImportFile(const char* path) {
+    CloseImportFile();
+    ImportFile =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (ImportFile == INVALID_HANDLE_VALUE) return 0;
+    ImportReaderStart(&ImportReader, ReadFromFile, (void*)ImportFile);
+    return 1;
+}
+
+int ReadImportLine(char* line, int size, int* tooLong) {
+    if (ImportFile == INVALID_HANDLE_VALUE) {
+        if (size > 0) line[0] = 0;
+        if (tooLong != NULL) *tooLong = 0;
+        return -1;
+    }
+    return ReadImportLine(&ImportReader, line, size, tooLong);
+}
+
+void CloseImportFile(void) {
+    if (ImportFile != INVALID_HANDLE_VALUE) CloseHandle(ImportFile);
+    ImportFile = INVALID_HANDLE_VALUE;
+    ImportReader.count = 0;
+    ImportReader.pos = 0;
+}
+
+/* Opens and locks the three tables. The patient record is required (the names are read into it);
+ * the other two only feed the scheme column, which FillResultList leaves empty without them. 0 when
+ * the patient table cannot be had: the host then has no cabinet open, which the opening of the
+ * cabinet has already told the user, so the import quietly does nothing. */
+static int OpenImportTables(ImportTables* tables) {
+    ZeroMemory(tables, sizeof *tables);
+    tables->patients = OpenPatients(0);
+    tables->infoSesam = OpenInfoSesam(0);
+    tables->extensions = OpenExtensions(0);
+    if (tables->patients != NULL) tables->patient = GlobalLock(tables->patients);
+    if (tables->infoSesam != NULL) tables->insurance = GlobalLock(tables->infoSesam);
+    if (tables->extensions != NULL) tables->extension = GlobalLock(tables->extensions);
+    if (tables->patient != NULL) return 1;
+    return 0;
+}
+
+/* Unlocks each table and hands it back. */
+static void CloseImportTables(ImportTables* tables) {
+    if (tables->patient != NULL) GlobalUnlock(tables->patients);
+    if (tables->insurance != NULL) GlobalUnlock(tables->infoSesam);
+    if (tables->extension != NULL) GlobalUnlock(tables->extensions);
+    if (tables->patients != NULL) ClosePatients(tables->patients);
+    if (tables->infoSesam != NULL) CloseInfoSesam(tables->infoSesam);
+    if (tables->extensions != NULL) CloseExtensions(tables->extensions);
+    ZeroMemory(tables, sizeof *tables);
+}
+
+/* ImportPatientNameFn: the host's "%s %s" name of the patient, read into the locked record. */
+static void ReadPatientName(void* context, int patient, char* name, size_t size) {
+    void* record = context;
+    char last[PATIENT_LAST_NAME_SIZE];
+    char first[PATIENT_FIRST_NAME_SIZE];
+    SetRecordU32(record, PATIENT_NUMBER, (uint32_t)patient);
+    RecordTextMut(record, PATIENT_LAST_NAME)[0] = 0;
+    RecordTextMut(record, PATIENT_FIRST_NAME)[0] = 0;
+    ReadPatients(record, 1);
+    StrCopyN(last, sizeof last, RecordText(record, PATIENT_LAST_NAME), sizeof last - 1);
+    StrCopyN(first, sizeof first, RecordText(record, PATIENT_FIRST_NAME), sizeof first - 1);
+    StrFormat(name, size, "%s %s", last, first);
+}
+
+/* Asks whether to go on after a faulty line; 1 for Yes. */
+static int AskToContinue(HWND mainWindow, const char* line) {
+    char shown[IMPORT_PROMPT_LINE_CHARS + 2];
+    char text[IMPORT_PROMPT_SIZE];
+    if (!StrCopy(shown, IMPORT_PROMPT_LINE_CHARS + 1, line)) StrAppend(shown, sizeof shown, "…");
+    StrFormat(text, sizeof text, "Ligne erronée trouvée : \n%s\nContinuer ?", shown);
+    return ShowMessageBox(mainWindow, text, "Sondrel", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+/* Reads the file into the hit table and fills the list again; the tables are open and locked. */
+static int ImportFromOpenTables(HWND mainWindow, int importMode, const char* path, ImportTables* tables) {
+    char line[IMPORT_LINE_SIZE];
+    int result = IMPORT_NOT_OPENED;
+    SearchStartTick = GetTickCount();
+    if (OpenImportFile(path)) {
+        int tooLong = 0;
+        result = IMPORT_DONE;
+        ReadImportLine(line, sizeof line, &tooLong); /* the header line */
+        for (;;) {
+            int length = ReadImportLine(line, sizeof line, &tooLong);
+            if (length < 0) break;
+            int applied =
+                ApplyImportLine(line, length, tooLong, importMode, ReadPatientName, tables->patient);
+            if (applied == IMPORT_LINE_REJECTED && !AskToContinue(mainWindow, line)) {
+                result = IMPORT_STOPPED;
+                break;
+            }
+        }
+        CloseImportFile();
+    }
+    FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension);
+    return result;
+}
+
+static void WarnImportRefused(HWND mainWindow) {
+    ShowMessageBox(mainWindow, "La recherche doit être terminée pour importer un fichier", "Sondrel",
+                   MB_OK | MB_ICONWARNING);
+}
+
+int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const char* path) {
+    (void)listId; /* FillResultList fills list 217 of the main window */
+    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return IMPORT_NO_TABLES;
+    if (SearchActive()) {
+        WarnImportRefused(mainWindow);
+        return IMPORT_REFUSED;
+    }
+    ImportTables tables;
+    if (!OpenImportTables(&tables)) {
+        CloseImportTables(&tables);
+        return IMPORT_NO_TABLES;
+    }
+    int result = ImportFromOpenTables(mainWindow, importMode, path, &tables);
+    CloseImportTables(&tables);
+    return result;
+}
+
+void ImportResults(HWND mainWindow, int listId, int importMode) {
+    (void)listId;
+    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return;
+    if (SearchActive()) {
+        WarnImportRefused(mainWindow);
+        return;
+    }
+    ImportTables tables;
+    if (!OpenImportTables(&tables)) {
+        CloseImportTables(&tables);
+        return;
+    }
+    char path[IMPORT_PATH_SIZE];
+    if (ChooseOpenFile(mainWindow, "Fichiers Excel\0*.XLS\0Tous les fichiers\0*.*\0", path,
+                       (int)sizeof path)) {
+        if (SearchActive())
+            WarnImportRefused(mainWindow);
+        else
+            ImportFromOpenTables(mainWindow, importMode, path, &tables);
+    }
+    CloseImportTables(&tables);
+}
