@@ -6,12 +6,15 @@ const char* SkipProgramName(const char* line) {
     const char* p = line;
     if (*p == '"') {
         ++p;
-        while (*p != '\0' && *p != '"') ++p;
+        while (*p != '\0' && *p != '"')
+            ++p;
         /* A missing closing quote leaves p on the terminator: the whole line was the name. */
         if (*p == '"') ++p;
     } else {
-        while (*p != '\0' && *p != ' ') ++p;
+        while (*p != '\0' && *p != ' ')
+            ++p;
     }
-    while (*p == ' ') ++p;
+    while (*p == ' ')
+        ++p;
     return p;
 }

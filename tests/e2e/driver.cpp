@@ -32,7 +32,7 @@ const int kStatusBar = 11714;
 
 struct Found {
     const char* caption;
-    int needId;  // a control the window must have, 0 for any
+    int needId; // a control the window must have, 0 for any
     bool wantMain;
     bool wantMessageBox;
     HWND hwnd;
@@ -126,8 +126,8 @@ struct Remote {
 bool OpenRemote(HWND w, SIZE_T size, Remote* r) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    r->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                             FALSE, pid);
+    r->process = OpenProcess(
+        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (r->process == NULL) return false;
     r->size = size;
     r->base = (char*)VirtualAllocEx(r->process, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -254,7 +254,7 @@ int Usage() {
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
@@ -344,7 +344,8 @@ int main(int argc, char** argv) {
             PostMessageA(GetParent(c) != NULL ? GetParent(c) : c, WM_COMMAND, (WPARAM)id, 0);
         } else {
             LRESULT checked = SendMessageA(c, BM_GETCHECK, 0, 0);
-            printf("%d %d %d\n", IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0, checked == BST_CHECKED ? 1 : 0);
+            printf("%d %d %d\n", IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0,
+                   checked == BST_CHECKED ? 1 : 0);
         }
         return 0;
     }
@@ -390,7 +391,8 @@ int main(int argc, char** argv) {
         }
         if (cmd == "lv-selected") {
             int i = -1;
-            while ((i = (int)SendMessageA(c, LVM_GETNEXTITEM, i, LVNI_SELECTED)) >= 0) printf("%d\n", i);
+            while ((i = (int)SendMessageA(c, LVM_GETNEXTITEM, i, LVNI_SELECTED)) >= 0)
+                printf("%d\n", i);
             return 0;
         }
         Remote r;
@@ -398,8 +400,10 @@ int main(int argc, char** argv) {
         int rc = 0;
         if (cmd == "lv-cell") {
             std::string s;
-            if (argc < 5 || !ListCell(c, &r, num(3), num(4), &s)) rc = 1;
-            else PrintLine(ToUtf8(s));
+            if (argc < 5 || !ListCell(c, &r, num(3), num(4), &s))
+                rc = 1;
+            else
+                PrintLine(ToUtf8(s));
         } else if (cmd == "lv-rows") {
             int rows = (int)SendMessageA(c, LVM_GETITEMCOUNT, 0, 0), cols = ListColumnCount(c);
             for (int i = 0; i < rows && rc == 0; ++i) {
@@ -418,7 +422,7 @@ int main(int argc, char** argv) {
             it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
             it.state = 0;
             WriteRemote(&r, 0, &it, sizeof it);
-            SendMessageA(c, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)r.base);  // clear every row
+            SendMessageA(c, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)r.base); // clear every row
             it.state = LVIS_SELECTED | LVIS_FOCUSED;
             WriteRemote(&r, 0, &it, sizeof it);
             if (!SendMessageA(c, LVM_SETITEMSTATE, num(3), (LPARAM)r.base)) rc = 1;
@@ -432,8 +436,10 @@ int main(int argc, char** argv) {
                 char zero = 0;
                 WriteRemote(&r, kTextAt, &zero, 1);
                 SendMessageA(c, SB_GETTEXTA, part, (LPARAM)(r.base + kTextAt));
-                if (!ReadRemote(&r, kTextAt, buf.data(), kTextMax)) rc = 1;
-                else PrintLine(ToUtf8(buf.data()));
+                if (!ReadRemote(&r, kTextAt, buf.data(), kTextMax))
+                    rc = 1;
+                else
+                    PrintLine(ToUtf8(buf.data()));
             }
         } else if (cmd == "sb-parts") {
             int n = (int)SendMessageA(c, SB_GETPARTS, 0, 0);
@@ -441,7 +447,8 @@ int main(int argc, char** argv) {
             int edges[64];
             SendMessageA(c, SB_GETPARTS, n, (LPARAM)r.base);
             if (n > 0 && ReadRemote(&r, 0, edges, sizeof(int) * n)) {
-                for (int i = 0; i < n; ++i) printf(i ? " %d" : "%d", edges[i]);
+                for (int i = 0; i < n; ++i)
+                    printf(i ? " %d" : "%d", edges[i]);
                 printf("\n");
             } else {
                 rc = 1;

@@ -7,7 +7,9 @@
 
 namespace {
 
-std::string Rest(const char* line) { return SkipProgramName(line); }
+std::string Rest(const char* line) {
+    return SkipProgramName(line);
+}
 
 TEST(SkipProgramName, QuotedNameWithSpacesInside) {
     EXPECT_EQ(Rest("\"C:\\Program Files\\Sondrel\\sondrel.exe\" foo bar"), "foo bar");
@@ -37,7 +39,7 @@ TEST(SkipProgramName, MissingClosingQuoteTakesTheWholeLine) {
     const char* line = "\"C:\\a b\\sondrel.exe foo bar";
     const char* rest = SkipProgramName(line);
     EXPECT_STREQ(rest, "");
-    EXPECT_EQ(rest, line + std::char_traits<char>::length(line));  // on the terminator, not past it
+    EXPECT_EQ(rest, line + std::char_traits<char>::length(line)); // on the terminator, not past it
 }
 
 TEST(SkipProgramName, EmptyAndNullLines) {
@@ -61,4 +63,4 @@ TEST(SkipProgramName, ReturnsPointerIntoTheLine) {
     EXPECT_EQ(SkipProgramName(line), line + 6);
 }
 
-}  // namespace
+} // namespace
