@@ -9,6 +9,12 @@
 
 #include <windows.h>
 
+enum { SEARCH_TEXT_SIZE = 260 };
+
+/* The search text of the last run as typed (not folded); the viewer shows it in its title.
+ * Written by each run before it raises `running`. */
+extern char LastSearchText[SEARCH_TEXT_SIZE];
+
 /* Thread procedure; `mainWindow` is the main window's HWND. */
 DWORD WINAPI RunSearch(LPVOID mainWindow);
 

@@ -1,0 +1,281 @@
+/* The search run (see search_run.h).
+ *
+ * One run, on the thread the main window created for it: read the mode and the text from the
+ * window, clear the previous results, open the host tables, collect and sort the keys of every
+ * document of the wanted kind, read and match each document (first the patient-folder index, then
+ * the file index of the family), report progress, fill the result list and close everything. The
+ * run changes controls only by sending them messages, which the interface thread carries out in
+ * the run's order; it reaches the window otherwise only by posting WM_CLOSE when the window asked
+ * to be closed during the run. `cancelRequest` is read before every document.
+ *
+ * Decisions of this implementation:
+ *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
+ *     show true progress instead of a range wrapped modulo 65,536.
+ *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an
+ *     index beyond the catalogue) searches for the empty text: it matches nothing and lists no
+ *     patient. The edit keeps its text, and no entry outside the catalogue is ever read.
+ *   - A key list that cannot be allocated ends the run early: the allocation-failure box is shown,
+ *     part 2 of the status bar reads "Annulé !", the tables are closed, `running` lowered, the
+ *     button relabelled and a pending close carried out, as at any other end.
+ *   - The folder record's type byte is cleared before each ReadDossiers2, so a key the host no longer
+ *     knows reads no document instead of being taken for the previous document's type. Every read
+ *     that returns no document is simply no match.
+ *   - A table whose handle cannot be locked is not read: with no folder record the first scan reads
+ *     nothing; FillResultList leaves the columns of a missing record empty. */
+#include "search/search_run.h"
+
+#include <commctrl.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/search_state.h"
+#include "app/str.h"
+#include "catalogue/form_catalogue.h"
+#include "host/hdapi.h"
+#include "host/records.h"
+#include "resources/ids.h"
+#include "search/fold.h"
+#include "search/hits.h"
+#include "search/match_win.h"
+#include "search/result_format.h"
+#include "search/result_list.h"
+#include "search/search_run_plan.h"
+
+char LastSearchText[SEARCH_TEXT_SIZE];
+
+/* Folder record size handed to OpenDossiers by every run. */
+enum { FOLDER_TABLE_MODE = 1365 };
+
+/* What one run works with. */
+typedef struct SearchRun {
+    HWND window;                    /* the main window */
+    int family;                     /* FAMILY_* */
+    int fileIndex;                  /* 282 or 284 */
+    char pattern[SEARCH_TEXT_SIZE]; /* the search text, folded */
+    char display[SEARCH_TEXT_SIZE]; /* the search text as typed, for the running status */
+    HGLOBAL patients, folders, sesam, extensions, fileOrdonnances, fileCourriers; /* table handles */
+    void* patientRecord; /* locked buffers of the tables above */
+    void* folderRecord;
+    void* sesamRecord;
+    void* extensionsRecord;
+    uint32_t* folderKeys; /* sorted keys of the wanted type from index 39 */
+    int folderCount;
+    uint32_t* fileKeys; /* sorted keys of the file index */
+    int fileCount;
+    char keyText[KEY_TEXT_SIZE]; /* key text of every index walk */
+    unsigned char letterHeader[LETTER_HEADER_SIZE];
+    unsigned char prescriptionHeader[PRESCRIPTION_HEADER_SIZE];
+    ProgressCounter progress;
+} SearchRun;
+
+static LRESULT SendToControl(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageA(GetDlgItem(window, id), message, wParam, lParam);
+}
+
+static int IsChecked(HWND window, int id) {
+    return (SendToControl(window, id, BM_GETCHECK, 0, 0) & 1) != 0;
+}
+
+/* Start, steps 2 and 3: the mode (tested in the order 240, 241, 242) and the text. */
+static void ReadInputs(SearchRun* run) {
+    int mode = SEARCH_MODE_LETTERS;
+    int noForm = 0;
+    if (IsChecked(run->window, IDC_RADIO_PRESCRIPTIONS)) {
+        mode = SEARCH_MODE_PRESCRIPTIONS;
+    } else if (IsChecked(run->window, IDC_RADIO_FORMS)) {
+        mode = SEARCH_MODE_FORM;
+        int selection = (int)SendToControl(run->window, IDC_FORM_CHOOSER, CB_GETCURSEL, 0, 0);
+        const char* formId = FormIdAt(FormCatalogue(), selection);
+        if (formId != NULL)
+            SendToControl(run->window, IDC_SEARCH_TEXT, WM_SETTEXT, 0, (LPARAM)formId);
+        else
+            noForm = 1;
+    } else if (IsChecked(run->window, IDC_RADIO_FORM_TEXT)) {
+        mode = SEARCH_MODE_FORM_TEXT;
+    }
+    lastSearchMode.store(mode);
+    run->family = SearchFamilyOf(mode);
+    run->fileIndex = FileIndexOf(run->family);
+
+    run->pattern[0] = 0;
+    run->display[0] = 0;
+    if (!noForm) {
+        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->pattern);
+        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->display);
+    }
+    run->pattern[SEARCH_TEXT_SIZE - 1] = 0;
+    run->display[SEARCH_TEXT_SIZE - 1] = 0;
+}
+
+/* Start, step 9: releases the records the rows carry, then deletes the rows. */
+static void ReleaseListedResults(HWND window) {
+    HWND list = GetDlgItem(window, IDC_RESULT_LIST);
+    int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; row < rows; row++) {
+        LVITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        if (SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item)) ReleasePatientHits((PatientHits*)item.lParam);
+    }
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+static void OpenTables(SearchRun* run) {
+    run->patients = OpenPatients(0);
+    run->patientRecord = run->patients != NULL ? GlobalLock(run->patients) : NULL;
+    run->folders = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
+    run->fileOrdonnances = OpenFileOrdonnances(0);
+    run->fileCourriers = OpenFileCourriers(0);
+    run->folderRecord = run->folders != NULL ? GlobalLock(run->folders) : NULL;
+    run->sesam = OpenInfoSesam(0);
+    run->sesamRecord = run->sesam != NULL ? GlobalLock(run->sesam) : NULL;
+    run->extensions = OpenExtensions(0);
+    run->extensionsRecord = run->extensions != NULL ? GlobalLock(run->extensions) : NULL;
+}
+
+static void CloseTables(SearchRun* run) {
+    if (run->patientRecord != NULL) GlobalUnlock(run->patients);
+    ClosePatients(run->patients);
+    if (run->folderRecord != NULL) GlobalUnlock(run->folders);
+    CloseDossiers(run->folders);
+    if (run->sesamRecord != NULL) GlobalUnlock(run->sesam);
+    CloseInfoSesam(run->sesam);
+    if (run->extensionsRecord != NULL) GlobalUnlock(run->extensions);
+    CloseExtensions(run->extensions);
+    CloseFileCourriers(run->fileCourriers);
+    CloseFileOrdonnances(run->fileOrdonnances);
+}
+
+/* Walks `index` from its first key, taking at most `limit` keys in all, and keeps in `keys` those
+ * whose type is `wanted`. Returns the number kept. */
+static int CollectKeys(SearchRun* run, int index, int fileIndexFlag, int wanted, uint32_t* keys, int limit) {
+    int kept = 0;
+    for (int taken = 0; taken < limit; taken++) {
+        DWORD key = taken == 0 ? HDFirstKey(index, run->keyText) : HDNextKey(index, run->keyText);
+        if (key == 0) break;
+        run->keyText[KEY_TEXT_SIZE - 1] = 0;
+        if (GetDossiersType(run->keyText, fileIndexFlag) == wanted) keys[kept++] = (uint32_t)key;
+    }
+    return kept;
+}
+
+/* Sizes, allocates, fills and sorts both key lists; 0 when a list cannot be allocated. */
+static int CollectAllKeys(SearchRun* run) {
+    int folderCount = HDNumberOfKey(INDEX_FOLDERS);
+    int fileCount = HDNumberOfKey(run->fileIndex);
+    if (folderCount <= 0) folderCount = 1;
+    if (fileCount < 0) fileCount = 0;
+    run->folderKeys = (uint32_t*)malloc((size_t)folderCount * sizeof(uint32_t));
+    run->fileKeys = (uint32_t*)malloc((size_t)(fileCount > 0 ? fileCount : 1) * sizeof(uint32_t));
+    if (run->folderKeys == NULL || run->fileKeys == NULL) return 0;
+    int wanted = WantedDocumentType(run->family);
+    run->folderCount = CollectKeys(run, INDEX_FOLDERS, 0, wanted, run->folderKeys, folderCount);
+    run->fileCount = CollectKeys(run, run->fileIndex, 1, wanted, run->fileKeys, fileCount);
+    SortKeys(run->folderKeys, run->folderCount);
+    SortKeys(run->fileKeys, run->fileCount);
+    return 1;
+}
+
+/* After each document: counts it, and every (step + 1)-th one reports position and status. */
+static void CountAndReport(SearchRun* run) {
+    if (!CountDocument(&run->progress)) return;
+    SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+    char status[RESULT_CELL_SIZE];
+    FormatRunningStatus(status, sizeof status, run->display, OccurrenceTotal, PatientsWithHits);
+    SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
+}
+
+static void ScanFolderKeys(SearchRun* run) {
+    if (run->folderCount == 0 || run->folderRecord == NULL) return;
+    int forms = run->family == FAMILY_FORMS;
+    HDFirstKey(INDEX_FOLDERS, run->keyText);
+    for (int i = 0; i < run->folderCount; i++) {
+        if (SearchControl.cancelRequest.load() != 0) return;
+        DWORD key = run->folderKeys[i];
+        ((unsigned char*)run->folderRecord)[HEADER_TYPE] = 0;
+        ReadDossiers2(key, run->folderRecord);
+        int type = RecordU8(run->folderRecord, HEADER_TYPE);
+        if (type == DOC_TYPE_LETTER) {
+            HGLOBAL text = ReadXMLCourriers(key, run->letterHeader, 0);
+            if (text != NULL) MatchDocument(text, run->pattern, run->letterHeader, key, 0, forms);
+        } else if (type == DOC_TYPE_PRESCRIPTION) {
+            HGLOBAL text = ReadXMLOrdonnances(key, run->prescriptionHeader, 0);
+            if (text != NULL) MatchDocument(text, run->pattern, run->prescriptionHeader, key, 0, 0);
+        }
+        CountAndReport(run);
+    }
+}
+
+static void ScanFileKeys(SearchRun* run) {
+    if (run->fileCount == 0) return;
+    int forms = run->family == FAMILY_FORMS;
+    HDFirstKey(run->fileIndex, run->keyText);
+    for (int i = 0; i < run->fileCount; i++) {
+        if (SearchControl.cancelRequest.load() != 0) return;
+        DWORD key = run->fileKeys[i];
+        if (run->family == FAMILY_PRESCRIPTIONS) {
+            HGLOBAL text = ReadXMLFileOrdonnances(key, run->prescriptionHeader);
+            if (text != NULL) MatchDocument(text, run->pattern, run->prescriptionHeader, key, 1, 0);
+        } else {
+            HGLOBAL text = ReadXMLFileCourriers(key, run->letterHeader);
+            if (text != NULL) MatchDocument(text, run->pattern, run->letterHeader, key, 1, forms);
+        }
+        CountAndReport(run);
+    }
+}
+
+/* The end of every run once it is up, cancelled or not: close, lower `running`, relabel, close the
+ * window when asked, free the key lists. */
+static void EndRun(SearchRun* run) {
+    CloseTables(run);
+    int closeAsked = SearchRunFinish();
+    SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Lancer");
+    if (closeAsked) PostMessageA(run->window, WM_CLOSE, 0, 0);
+    free(run->folderKeys);
+    free(run->fileKeys);
+    run->folderKeys = NULL;
+    run->fileKeys = NULL;
+}
+
+DWORD WINAPI RunSearch(LPVOID mainWindow) {
+    SearchRun* run = (SearchRun*)calloc(1, sizeof(SearchRun));
+    if (run == NULL) {
+        SearchRunAbandon();
+        return 0;
+    }
+    run->window = (HWND)mainWindow;
+
+    SearchStartTick = GetTickCount();
+    ReadInputs(run);
+    StrCopy(LastSearchText, sizeof LastSearchText, run->pattern);
+    FoldTextInPlace(run->pattern);
+    ClearHitTable();
+    SearchRunBegin();
+    SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Annuler");
+    ReleaseListedResults(run->window);
+
+    OpenTables(run);
+    if (!CollectAllKeys(run)) {
+        g_reportAllocationFailure();
+        SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+        SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM) "Annulé !");
+        EndRun(run);
+        free(run);
+        return 0;
+    }
+
+    int total = run->folderCount + run->fileCount;
+    SendToControl(run->window, IDC_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)total);
+    SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    StartProgress(&run->progress, total);
+
+    ScanFolderKeys(run);
+    ScanFileKeys(run);
+
+    SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+    FillResultList(run->window, run->patientRecord, run->sesamRecord, run->extensionsRecord);
+    EndRun(run);
+    free(run);
+    return 0;
+}
