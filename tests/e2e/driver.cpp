@@ -233,7 +233,7 @@ int Usage() {
           "  text-hex CAPTION ID           the same as hex bytes\n"
           "  set-text CAPTION ID TEXT      WM_SETTEXT\n"
           "  click CAPTION ID              post BM_CLICK\n"
-          "  command CAPTION ID            post WM_COMMAND ID\n"
+          "  command CAPTION ID            post WM_COMMAND ID (a button or a menu item) to the window\n"
           "  close CAPTION                 post WM_CLOSE\n"
           "  state CAPTION ID              visible enabled checked (0/1 each)\n"
           "  lv-count CAPTION              rows of list 217\n"
@@ -325,8 +325,13 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (cmd == "text" || cmd == "text-hex" || cmd == "set-text" || cmd == "click" || cmd == "state" ||
-        cmd == "command") {
+    if (cmd == "command") {
+        if (argc < 4) return Usage();
+        if (top == NULL) return 1;
+        PostMessageA(top, WM_COMMAND, (WPARAM)num(3), 0);
+        return 0;
+    }
+    if (cmd == "text" || cmd == "text-hex" || cmd == "set-text" || cmd == "click" || cmd == "state") {
         if (argc < 4) return Usage();
         int id = num(3);
         HWND c = id == 0 ? top : FindControl(caption, id);
@@ -340,8 +345,6 @@ int main(int argc, char** argv) {
             SendMessageA(c, WM_SETTEXT, 0, (LPARAM)argv[4]);
         } else if (cmd == "click") {
             PostMessageA(c, BM_CLICK, 0, 0);
-        } else if (cmd == "command") {
-            PostMessageA(GetParent(c) != NULL ? GetParent(c) : c, WM_COMMAND, (WPARAM)id, 0);
         } else {
             LRESULT checked = SendMessageA(c, BM_GETCHECK, 0, 0);
             printf("%d %d %d\n", IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0,
