@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/search_state.h"
@@ -159,6 +161,43 @@ inline PatientHits* PutRecord(int patient, int count, PackedDate first, PackedDa
 inline PackedDate Date(unsigned day, unsigned month, unsigned year) {
     return (year << 16) | (month << 8) | day;
 }
+
+// Answers the first "Choisissez un fichier" dialog that comes up: checks its owner, then types
+// `name` (empty: presses Cancel). Runs on its own thread while the test thread is in the dialog.
+struct DialogAnswerer {
+    std::atomic<bool> seen{false};
+    std::atomic<HWND> owner{NULL};
+    std::thread thread;
+    DialogAnswerer(std::string name) {
+        thread = std::thread([this, name] {
+            for (int i = 0; i < 400; i++) {
+                HWND d = FindWindowA(NULL, "Choisissez un fichier");
+                if (d != NULL && IsWindowVisible(d)) {
+                    seen = true;
+                    owner = GetWindow(d, GW_OWNER);
+                    Sleep(200);
+                    if (name.empty()) {
+                        PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+                    } else {
+                        HWND edit = GetDlgItem(d, 0x480); // edt1, the file-name field
+                        if (edit == NULL) edit = GetDlgItem(d, 0x47c);
+                        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)name.c_str());
+                        PostMessageA(d, WM_COMMAND, IDOK, 0);
+                    }
+                    // Should the dialog stay (a prompt of its own), it is cancelled so the test ends.
+                    for (int j = 0; j < 120 && IsWindow(d); j++)
+                        Sleep(25);
+                    if (IsWindow(d)) PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+                    return;
+                }
+                Sleep(25);
+            }
+        });
+    }
+    ~DialogAnswerer() {
+        if (thread.joinable()) thread.join();
+    }
+};
 
 } // namespace exchange_test
 
