@@ -41,7 +41,8 @@ int RefreshFormCatalogueFrom(const char* indexUrl, HWND notify);
 int DownloadToFile(const char* url, const char* path);
 
 /* Writes the body of an opened request into `path`. Returns 1 on status 200 with the whole body
- * written; 0 otherwise, having deleted the file. */
+ * written; 0 otherwise, having deleted the file: another status, a read or write that fails, fewer
+ * bytes than the server announced, or a body of more than 16 MB. */
 int SaveResponseBody(HINTERNET internet, HINTERNET request, const char* path);
 
 #endif

@@ -33,6 +33,10 @@ enum {
     INDEX_SIZE_LIMIT = 259, /* an index file of this many bytes or more is ignored */
     URL_BUFFER_SIZE = 260,  /* the list address read from the index file, terminated */
     DOWNLOAD_CHUNK = 8192,  /* bytes asked of each read of a response body */
+    /* The largest body accepted. A full list of 1000 entries with generous labels is well under
+     * 1 MB; a server that sends without end must not fill the disk from a background thread, nor
+     * make the list reading ask for a block the size of the address space. */
+    DOWNLOAD_LIMIT = 16 * 1024 * 1024,
 };
 
 int32_t CatalogueRefreshStarted = 0;
@@ -97,6 +101,7 @@ int SaveResponseBody(HINTERNET internet, HINTERNET request, const char* path) {
         if (got == 0) break;
         /* A short or failed write (disk full) would leave a truncated list that looks complete. */
         DWORD written = 0;
+        if (got > DOWNLOAD_LIMIT - total) return DiscardFile(file, path);
         if (!WriteFile(file, chunk, got, &written, NULL) || written != got) return DiscardFile(file, path);
         total += got;
     }

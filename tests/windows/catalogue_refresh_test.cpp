@@ -74,6 +74,12 @@ std::vector<std::string> RefreshTempFiles() {
     return names;
 }
 
+long FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (long)data.nFileSizeLow;
+}
+
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -200,6 +206,20 @@ TEST_F(CatalogueRefreshTest, DownloadFailuresLeaveNoFile) {
     server.Serve("/reset.txt", cut);
     EXPECT_EQ(DownloadToFile(server.Url("/reset.txt").c_str(), scratch.c_str()), 0);
     EXPECT_FALSE(FileExists(scratch));
+
+    // A body of more than 16 MB is refused (and the part written removed); 16 MB exactly is taken.
+    server.Serve("/huge.bin", 200, std::string(16 * 1024 * 1024 + 1, 'h'));
+    EXPECT_EQ(DownloadToFile(server.Url("/huge.bin").c_str(), scratch.c_str()), 0);
+    EXPECT_FALSE(FileExists(scratch));
+    CannedAnswer endless;
+    endless.body = std::string(16 * 1024 * 1024 + 9000, 'e');
+    endless.sendLength = false;
+    server.Serve("/endless.bin", endless);
+    EXPECT_EQ(DownloadToFile(server.Url("/endless.bin").c_str(), scratch.c_str()), 0);
+    EXPECT_FALSE(FileExists(scratch));
+    server.Serve("/limit.bin", 200, std::string(16 * 1024 * 1024, 'l'));
+    EXPECT_EQ(DownloadToFile(server.Url("/limit.bin").c_str(), scratch.c_str()), 1);
+    EXPECT_EQ(FileSizeOf(scratch), 16 * 1024 * 1024);
 
     // A reset with no length announced.
     cut.sendLength = false;
