@@ -57,12 +57,21 @@ void ComputeStatusWidths(int barWidth, int32_t widths[STATUS_PART_COUNT]) {
     widths[2] = NonNegative(w2);
 }
 
-void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int edges[STATUS_PART_COUNT]) {
+void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int barWidth, int edges[STATUS_PART_COUNT]) {
+    long long e[STATUS_PART_COUNT];
     long long sum = 0;
     for (int i = 0; i < STATUS_PART_COUNT; i++) {
         sum += widths[i];
-        edges[i] = ClampInt(sum);
+        e[i] = sum;
     }
+    if (e[3] > barWidth) {
+        long long right = barWidth < 0 ? 0 : barWidth;
+        e[3] = right;
+        e[2] = right - widths[3] < 0 ? 0 : right - widths[3];
+        if (e[1] > e[2]) e[1] = e[2];
+        if (e[0] > e[1]) e[0] = e[1];
+    }
+    for (int i = 0; i < STATUS_PART_COUNT; i++) edges[i] = ClampInt(e[i]);
 }
 
 int LinkHitTest(const LinkRect* links, int count, int x, int y) {

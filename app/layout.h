@@ -72,12 +72,15 @@ extern int32_t StatusPartWidths[STATUS_PART_COUNT];
 int32_t StatusPartWidth(int cx, int dpi, int margin);
 
 /* w2 = barWidth - (w3 + w0 + w1), clamped at 0: when the other three parts are wider than the bar,
- * the progress part is empty and has no width, and the version part goes past the bar's right
- * edge where the bar cuts it off. Writes w2 into widths[2]. */
+ * the progress part is empty. Writes w2 into widths[2]. */
 void ComputeStatusWidths(int barWidth, int32_t widths[STATUS_PART_COUNT]);
 
-/* Right edges e0..e3 of the parts: running sums of w0..w3. */
-void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int edges[STATUS_PART_COUNT]);
+/* Right edges e0..e3 of the parts for a bar `barWidth` wide: the running sums of w0..w3, which end
+ * at the bar's right edge whenever w2 did not have to be clamped. When parts 0, 1 and 3 together
+ * are wider than the bar, the version part still ends at the right edge with its whole width (as
+ * far as the bar has room), and the cabinet and path parts before it are cut short from the right:
+ * the edges never decrease and never pass the bar's width. */
+void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int barWidth, int edges[STATUS_PART_COUNT]);
 
 /* The maker's contact address: the text of control 6 and the mail link's recipient. */
 #define SONDREL_CONTACT_ADDRESS "sondrel@example.org"

@@ -5,10 +5,10 @@
  * without touching the z order, then repaints the whole client area once. A control's size is its
  * window rectangle: for the buttons and the status bar that is their client area; the progress bar
  * draws a static edge, and its window height is the 10 pixels the previous layout gave it, so the
- * list stays 5 pixels below it. The form chooser is a drop-down list whose window height is the
- * height of its opened list: the "present height" it keeps is that dropped height
- * (CB_GETDROPPEDCONTROLRECT), not the closed field's, which would shrink the opened list to
- * nothing.
+ * list stays 5 pixels below it. The form chooser is a drop-down list: its window is the closed
+ * field, and giving it that same height again changes only its width, leaving the height of its
+ * opened list as the template set it (a drop-down combo takes a greater height as a new opened-list
+ * height, and keeps the old one otherwise).
  *
  * Nothing is laid out while the window is minimised (client area 0 x 0): restoring it sends a new
  * size. A layout that runs before the controls or the status bar exist (a resize during the
@@ -36,17 +36,6 @@ static void ControlSize(HWND control, int* width, int* height) {
     GetWindowRect(control, &r);
     *width = r.right - r.left;
     *height = r.bottom - r.top;
-}
-
-/* Height of the chooser's opened list, or its window height if the combo does not say. */
-static int ChooserHeight(HWND chooser) {
-    RECT dropped = {0, 0, 0, 0};
-    int width, height;
-    ControlSize(chooser, &width, &height);
-    if (SendMessageA(chooser, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)&dropped) &&
-        dropped.bottom - dropped.top > height)
-        return dropped.bottom - dropped.top;
-    return height;
 }
 
 /* Client size of the main window, and whether it is to be laid out at all. */
@@ -85,7 +74,7 @@ void LayoutMainWindow(HWND mainWindow) {
     ControlSize(launch, &in.launchWidth, &in.launchHeight);
     ControlSize(exportButton, &in.exportWidth, &in.exportHeight);
     ControlSize(open, &unused, &in.openHeight);
-    in.chooserHeight = ChooserHeight(chooser);
+    ControlSize(chooser, &unused, &in.chooserHeight);
     ControlSize(progress, &unused, &in.progressHeight);
     ControlSize(status, &unused, &in.statusHeight);
 
@@ -122,7 +111,7 @@ void LayoutStatusBar(HWND mainWindow) {
     ControlSize(bar, &barWidth, &barHeight);
     ComputeStatusWidths(barWidth, StatusPartWidths);
     int edges[STATUS_PART_COUNT];
-    StatusPartEdges(StatusPartWidths, edges);
+    StatusPartEdges(StatusPartWidths, barWidth, edges);
     SetStatusParts(bar, edges);
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 // Sizes of the controls of dialog 201 at 96 dpi with the 8-point template font (1 dialog unit is
-// 1.5 pixels across and about 1.625 down): buttons 60 x 23, chooser dropped height 570.
+// 1.5 pixels across and about 1.625 down): buttons 60 x 23, chooser field 24 high.
 MainLayoutInput TemplateInput(int w, int h) {
     MainLayoutInput in = {};
     in.clientWidth = w;
@@ -16,7 +16,7 @@ MainLayoutInput TemplateInput(int w, int h) {
     in.exportWidth = 60;
     in.exportHeight = 23;
     in.openHeight = 23;
-    in.chooserHeight = 570;
+    in.chooserHeight = 24;
     in.progressHeight = 10;
     in.statusHeight = 20;
     return in;
@@ -39,7 +39,7 @@ TEST(MainLayout, TemplateSizeGivesTheButtonBlockAtTheRightEdge) {
     EXPECT_EQ(out.import.x + out.import.width, out.exportButton.x);
     EXPECT_EQ(out.exportButton.x + out.exportButton.width, 583 - 5);
     EXPECT_EQ(out.chooser.width, 583 - 310);
-    EXPECT_EQ(out.chooser.height, 570);
+    EXPECT_EQ(out.chooser.height, 24);
     EXPECT_EQ(out.progress.x, 5);
     EXPECT_EQ(out.progress.y, 56 + 23 + 10);
     EXPECT_EQ(out.progress.width, 573);
@@ -155,36 +155,68 @@ TEST(StatusBar, EdgesEndAtTheBarsRightEdge) {
     ComputeStatusWidths(800, w);
     EXPECT_EQ(w[2], 800 - 150 - 120 - 67);
     int e[STATUS_PART_COUNT];
-    StatusPartEdges(w, e);
+    StatusPartEdges(w, 800, e);
     EXPECT_EQ(e[0], 150);
     EXPECT_EQ(e[1], 270);
     EXPECT_EQ(e[2], 800 - 67);
     EXPECT_EQ(e[3], 800);
     // Resizing changes w2 only.
     ComputeStatusWidths(1920, w);
-    StatusPartEdges(w, e);
+    StatusPartEdges(w, 1920, e);
     EXPECT_EQ(w[0], 150);
     EXPECT_EQ(w[1], 120);
     EXPECT_EQ(w[3], 67);
     EXPECT_EQ(e[3], 1920);
 }
 
-TEST(StatusBar, NegativeW2IsClampedAndTheVersionPartGoesPastTheEdge) {
+TEST(StatusBar, NegativeW2KeepsTheVersionAtTheRightEdge) {
+    // Path and cabinet parts wider than the bar: the progress part is empty, the version part
+    // keeps its width at the right edge, and the cabinet part is cut short before it.
     int32_t w[STATUS_PART_COUNT] = {400, 300, 2, 67};
     ComputeStatusWidths(600, w);
     EXPECT_EQ(w[2], 0);
+    EXPECT_EQ(w[0], 400); // the table keeps the measured widths
+    EXPECT_EQ(w[1], 300);
     int e[STATUS_PART_COUNT];
-    StatusPartEdges(w, e);
-    EXPECT_EQ(e[1], 700);
-    EXPECT_EQ(e[2], 700); // empty progress part
-    EXPECT_EQ(e[3], 767);
-    // Exactly filling the bar leaves w2 at 0 as well.
+    StatusPartEdges(w, 600, e);
+    EXPECT_EQ(e[0], 400);
+    EXPECT_EQ(e[1], 533);
+    EXPECT_EQ(e[2], 533); // empty progress part
+    EXPECT_EQ(e[3], 600);
+    // Narrower still: the path part is cut as well.
+    StatusPartEdges(w, 300, e);
+    EXPECT_EQ(e[0], 233);
+    EXPECT_EQ(e[1], 233);
+    EXPECT_EQ(e[2], 233);
+    EXPECT_EQ(e[3], 300);
+    // Narrower than the version part alone.
+    StatusPartEdges(w, 50, e);
+    EXPECT_EQ(e[0], 0);
+    EXPECT_EQ(e[2], 0);
+    EXPECT_EQ(e[3], 50);
+    // A bar of width 0 or less (not placed): every edge at 0.
+    StatusPartEdges(w, -10, e);
+    for (int i = 0; i < STATUS_PART_COUNT; i++) EXPECT_EQ(e[i], 0);
+}
+
+TEST(StatusBar, ExactFitAndOneMore) {
     int32_t x[STATUS_PART_COUNT] = {100, 100, 9, 100};
     ComputeStatusWidths(300, x);
     EXPECT_EQ(x[2], 0);
-    // A bar of width 0 (not yet placed).
-    ComputeStatusWidths(0, x);
+    int e[STATUS_PART_COUNT];
+    StatusPartEdges(x, 300, e);
+    EXPECT_EQ(e[1], 200);
+    EXPECT_EQ(e[3], 300);
+    ComputeStatusWidths(301, x);
+    EXPECT_EQ(x[2], 1);
+    StatusPartEdges(x, 301, e);
+    EXPECT_EQ(e[2], 201);
+    EXPECT_EQ(e[3], 301);
+    ComputeStatusWidths(299, x);
     EXPECT_EQ(x[2], 0);
+    StatusPartEdges(x, 299, e);
+    EXPECT_EQ(e[1], 199);
+    EXPECT_EQ(e[3], 299);
 }
 
 TEST(ContactLink, BordersAreOutside) {
