@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -444,6 +448,71 @@ TEST_F(CatalogueRefreshTest, FirstFillStartsOneRefreshThread) {
     DestroyMainWindow(second);
     DestroyMainWindow(dialog);
     UninstallRecorders();
+}
+
+} // namespace
+
+namespace {
+
+// Refreshes on a thread of their own, alternating between two lists, while this thread keeps
+// reading the published catalogue and refilling a chooser from it: every catalogue seen is a whole
+// one (the built-in, the 3-entry or the 1000-entry list), never one being built.
+TEST_F(CatalogueRefreshTest, ReadersNeverSeeAHalfBuiltCatalogue) {
+    std::string longList;
+    for (int i = 0; i < 1000; i++)
+        longList += "Long " + std::to_string(i) + "\r\nL" + std::to_string(i) + "\r\n";
+    server.Serve("/three.txt", 200, kThreeForms);
+    server.Serve("/long.txt", 200, longList);
+    HWND combo = CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, sink,
+                               (HMENU)(INT_PTR)IDC_FORM_CHOOSER, GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(combo, (HWND)NULL);
+
+    const int kRefreshes = 20;
+    std::atomic<int> done{0}, succeeded{0};
+    std::string index = server.Url("/doc/formulon/sondrel.txt");
+    std::thread refresher([&] {
+        for (int i = 0; i < kRefreshes; i++) {
+            server.Serve("/doc/formulon/sondrel.txt", 200, server.Url(i % 2 ? "/long.txt" : "/three.txt"));
+            succeeded += RefreshFormCatalogueFrom(index.c_str(), sink);
+        }
+        done = 1;
+    });
+    int seen[3] = {0, 0, 0};
+    int broken = 0, firstBroken = -1;
+    while (!done) {
+        // Many quick reads between two refills, so that a catalogue published before it is complete
+        // would be caught on its way. No assertion may leave this loop while the thread runs.
+        for (int read = 0; read < 20000; read++) {
+            const FormCatalogueData* c = FormCatalogue();
+            int count = c->count;
+            bool whole = false;
+            if (count == 24) {
+                whole = c == BuiltinFormCatalogue();
+                seen[0]++;
+            } else if (count == 3) {
+                whole = strcmp(c->entries[2].label, "Troisi\xe8me") == 0 &&
+                        strcmp(c->entries[2].formId, "FORM_3") == 0;
+                seen[1]++;
+            } else if (count == 1000) {
+                whole = strcmp(c->entries[999].label, "Long 999") == 0 &&
+                        strcmp(c->entries[999].formId, "L999") == 0;
+                seen[2]++;
+            }
+            if (!whole && broken++ == 0) firstBroken = count;
+        }
+        FillFormCombo(sink);
+        LRESULT n = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+        EXPECT_TRUE(n == 24 || n == 3 || n == 1000) << n;
+        EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+        Pump(0);
+    }
+    refresher.join();
+    EXPECT_EQ(broken, 0) << "a catalogue of " << firstBroken << " entries was seen while being built";
+    EXPECT_EQ(succeeded.load(), kRefreshes);
+    EXPECT_EQ(FormCatalogue()->count, 1000); // the last list served was the long one
+    EXPECT_EQ(Posted().size(), (size_t)kRefreshes);
+    EXPECT_GT(seen[1] + seen[2], 0);
+    EXPECT_EQ(RefreshTempFiles(), leftBefore);
 }
 
 } // namespace
