@@ -29,6 +29,7 @@ SONDREL_CAPTION=Sondrel   # caption of the main window and of every message box
 SONDREL_PID=
 E2E_MESSAGES=$E2E_ARTIFACTS/$E2E_NAME.messages.txt   # texts of the message boxes met on the way
 : > "$E2E_MESSAGES"
+rm -f "$E2E_ARTIFACTS/$E2E_NAME-failure.png"
 
 e2e_log() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
 

@@ -28,6 +28,8 @@ run_once() {
     shift 2
     sondrel_start "$@"
     sondrel_wait_main 30000
+    # The prepared cabinet opens without a word; any message box on the way is a fault.
+    [ ! -s "$E2E_MESSAGES" ] || e2e_fail "message boxes at start-up: $(tr '\n' '|' < "$E2E_MESSAGES")"
     sleep 0.5   # let the first layout and painting finish before the picture
     check_main_window
     [ -n "$shot" ] && e2e_screenshot "$shot"
