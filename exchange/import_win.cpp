@@ -142,7 +142,8 @@ static int AskToContinue(HWND mainWindow, const char* line) {
 }
 
 /* Reads the file into the hit table and fills the list again; the tables are open and locked. */
-static int ImportFromOpenTables(HWND mainWindow, int importMode, const char* path, ImportTables* tables) {
+static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, const char* path,
+                                ImportTables* tables) {
     char line[IMPORT_LINE_SIZE];
     int result = IMPORT_NOT_OPENED;
     SearchStartTick = GetTickCount();
@@ -162,7 +163,15 @@ static int ImportFromOpenTables(HWND mainWindow, int importMode, const char* pat
         }
         CloseImportFile();
     }
+    /* The list is filled with its drawing switched off and drawn once at the end: under Wine a list
+     * that redraws after every inserted row and cell takes seconds for a few hundred rows. */
+    HWND list = GetDlgItem(mainWindow, listId);
+    if (list != NULL) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension);
+    if (list != NULL) {
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, NULL, TRUE);
+    }
     return result;
 }
 
@@ -172,7 +181,6 @@ static void WarnImportRefused(HWND mainWindow) {
 }
 
 int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const char* path) {
-    (void)listId; /* FillResultList fills list 217 of the main window */
     if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return IMPORT_NO_TABLES;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
@@ -183,13 +191,12 @@ int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const cha
         CloseImportTables(&tables);
         return IMPORT_NO_TABLES;
     }
-    int result = ImportFromOpenTables(mainWindow, importMode, path, &tables);
+    int result = ImportFromOpenTables(mainWindow, listId, importMode, path, &tables);
     CloseImportTables(&tables);
     return result;
 }
 
 void ImportResults(HWND mainWindow, int listId, int importMode) {
-    (void)listId;
     if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
@@ -206,7 +213,7 @@ void ImportResults(HWND mainWindow, int listId, int importMode) {
         if (SearchActive())
             WarnImportRefused(mainWindow);
         else
-            ImportFromOpenTables(mainWindow, importMode, path, &tables);
+            ImportFromOpenTables(mainWindow, listId, importMode, path, &tables);
     }
     CloseImportTables(&tables);
 }
