@@ -54,7 +54,7 @@ demo_start() {
     e2e_screenshot main-window
 }
 
-status_summary_shown() { drv sb-text "$SONDREL_CAPTION" 2 | grep -q 'occ\.'; }
+status_summary_shown() { drv sb-text "$SONDREL_CAPTION" 2 | grep -q ' occ\. - .*(en [0-9]'; }
 
 # Searches the prescriptions for DEMO_SEARCH_TEXT: the text typed into the search field, "Lancer"
 # clicked, the end of the run awaited in the status bar; the rows are saved in results.txt.
