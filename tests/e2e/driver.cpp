@@ -186,13 +186,13 @@ POINT CentreOf(HWND w) {
 }
 
 // The centre of the caption's close box, found by asking the window what each point of its caption
-// row is (WM_NCHITTEST is answered by the window's own process).
+// row is (WM_NCHITTEST is answered by the window's own process), every second pixel.
 bool CloseBox(HWND w, POINT* at) {
     RECT rc;
     GetWindowRect(w, &rc);
     int top = -1, bottom = -1, left = -1, right = -1;
-    for (int y = rc.top; y < rc.top + 60 && y < rc.bottom; ++y) {
-        for (int x = rc.right - 1; x > rc.right - 80 && x > rc.left; --x) {
+    for (int y = rc.top; y < rc.top + 60 && y < rc.bottom; y += 2) {
+        for (int x = rc.right - 1; x > rc.right - 80 && x > rc.left; x -= 2) {
             LRESULT hit = SendMessageA(w, WM_NCHITTEST, 0, MAKELPARAM(x, y));
             if (hit == HTCLOSE) {
                 if (top < 0) top = y;
@@ -242,6 +242,11 @@ int Usage() {
           "  lv-columns CAPTION            column count of list 217\n"
           "  lv-selected CAPTION           indexes of the selected rows\n"
           "  lv-select CAPTION ROW         select one row (and focus it)\n"
+          "  lv-row-at CAPTION ROW         screen x y inside the row's second cell\n"
+          "  lv-header-at CAPTION COL      screen centre x y of a column header\n"
+          "  lv-header-image CAPTION COL   image index of a column header and 1 when it is drawn\n"
+          "  rich-text CAPTION             text of the RichEdit control of the window\n"
+          "  rich-visible CAPTION          1 when that control is visible, else 0\n"
           "  sb-text CAPTION PART          text of a part of status bar 11714\n"
           "  sb-parts CAPTION              right edges of the status-bar parts\n"
           "  pb-pos CAPTION                position of progress bar 232\n"
@@ -380,6 +385,15 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (cmd == "rich-text" || cmd == "rich-visible") {
+        HWND rich = top != NULL ? FindWindowExA(top, NULL, "RichEdit", NULL) : NULL;
+        if (rich == NULL) return 1;
+        if (cmd == "rich-text")
+            PrintLine(ToUtf8(TextOf(rich)));
+        else
+            printf("%d\n", IsWindowVisible(rich) ? 1 : 0);
+        return 0;
+    }
     if (cmd.compare(0, 3, "lv-") == 0 || cmd.compare(0, 3, "sb-") == 0) {
         bool status = cmd.compare(0, 3, "sb-") == 0;
         HWND c = FindControl(caption, status ? kStatusBar : kResultList);
@@ -429,6 +443,32 @@ int main(int argc, char** argv) {
             it.state = LVIS_SELECTED | LVIS_FOCUSED;
             WriteRemote(&r, 0, &it, sizeof it);
             if (!SendMessageA(c, LVM_SETITEMSTATE, num(3), (LPARAM)r.base)) rc = 1;
+        } else if (cmd == "lv-row-at" || cmd == "lv-header-at") {
+            // Rectangles in the list's or the header's client coordinates, turned into screen ones.
+            bool header = cmd == "lv-header-at";
+            HWND owner = header ? (HWND)SendMessageA(c, LVM_GETHEADER, 0, 0) : c;
+            RECT box = {LVIR_BOUNDS, 0, 0, 0};
+            WriteRemote(&r, 0, &box, sizeof box);
+            LRESULT ok = header ? SendMessageA(owner, HDM_GETITEMRECT, num(3), (LPARAM)r.base)
+                                : SendMessageA(c, LVM_GETITEMRECT, num(3), (LPARAM)r.base);
+            if (argc < 4 || owner == NULL || !ok || !ReadRemote(&r, 0, &box, sizeof box)) {
+                CloseRemote(&r);
+                return 1;
+            }
+            POINT p = {header ? (box.left + box.right) / 2 : box.left + 80, (box.top + box.bottom) / 2};
+            ClientToScreen(owner, &p);
+            printf("%ld %ld\n", p.x, p.y);
+        } else if (cmd == "lv-header-image") {
+            HWND header = (HWND)SendMessageA(c, LVM_GETHEADER, 0, 0);
+            HDITEMA item;
+            memset(&item, 0, sizeof item);
+            item.mask = HDI_IMAGE | HDI_FORMAT;
+            WriteRemote(&r, 0, &item, sizeof item);
+            if (argc < 4 || header == NULL || !SendMessageA(header, HDM_GETITEMA, num(3), (LPARAM)r.base) ||
+                !ReadRemote(&r, 0, &item, sizeof item))
+                rc = 1;
+            else
+                printf("%d %d\n", item.iImage, (item.fmt & HDF_IMAGE) ? 1 : 0);
         } else if (cmd == "sb-text") {
             int part = num(3);
             std::vector<char> buf(kTextMax + 1, 0);

@@ -17,6 +17,7 @@
 set -u
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${E2E_BIN:?E2E_BIN must name the folder of sondrel.exe}"
+: "${WINEPREFIX:?WINEPREFIX must name the prepared Wine prefix (not the default ~/.wine)}"
 E2E_BIN=$(cd "$E2E_BIN" && pwd)
 E2E_ARTIFACTS=${E2E_ARTIFACTS:-$E2E_BIN/../e2e-artifacts}
 mkdir -p "$E2E_ARTIFACTS"
