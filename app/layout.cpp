@@ -14,7 +14,9 @@ static int ClampInt(long long v) {
     return (int)v;
 }
 
-static int NonNegative(long long v) { return v < 0 ? 0 : ClampInt(v); }
+static int NonNegative(long long v) {
+    return v < 0 ? 0 : ClampInt(v);
+}
 
 static void SetRect4(LayoutRect* r, long long x, long long y, long long width, long long height) {
     r->x = ClampInt(x);
@@ -71,7 +73,8 @@ void StatusPartEdges(const int32_t widths[STATUS_PART_COUNT], int barWidth, int 
         if (e[1] > e[2]) e[1] = e[2];
         if (e[0] > e[1]) e[0] = e[1];
     }
-    for (int i = 0; i < STATUS_PART_COUNT; i++) edges[i] = ClampInt(e[i]);
+    for (int i = 0; i < STATUS_PART_COUNT; i++)
+        edges[i] = ClampInt(e[i]);
 }
 
 int LinkHitTest(const LinkRect* links, int count, int x, int y) {

@@ -27,28 +27,28 @@ struct LayoutRect {
 
 /* Sizes read before the layout: the client area and the controls' present sizes. */
 struct MainLayoutInput {
-    int clientWidth;     /* W */
-    int clientHeight;    /* H */
-    int launchWidth;     /* "Lancer" 219 */
+    int clientWidth;  /* W */
+    int clientHeight; /* H */
+    int launchWidth;  /* "Lancer" 219 */
     int launchHeight;
-    int exportWidth;     /* "Exporter" 218 */
+    int exportWidth; /* "Exporter" 218 */
     int exportHeight;
-    int openHeight;      /* "Ouvrir" 245 */
-    int chooserHeight;   /* form chooser 244, its present height (kept) */
-    int progressHeight;  /* progress bar 232, as read before the layout is applied */
-    int statusHeight;    /* status bar 11714 */
+    int openHeight;     /* "Ouvrir" 245 */
+    int chooserHeight;  /* form chooser 244, its present height (kept) */
+    int progressHeight; /* progress bar 232, as read before the layout is applied */
+    int statusHeight;   /* status bar 11714 */
 };
 
 /* Where each moved control goes. Buttons keep their size: only x and y of their rectangles are
  * meant to be applied; the chooser keeps its place: only width and height are. */
 struct MainLayout {
-    LayoutRect launch;   /* 219 */
+    LayoutRect launch;       /* 219 */
     LayoutRect exportButton; /* 218 */
-    LayoutRect import;   /* 246 */
-    LayoutRect open;     /* 245 */
-    LayoutRect chooser;  /* 244: x and y are 0, not applied */
-    LayoutRect progress; /* 232 */
-    LayoutRect list;     /* 217 */
+    LayoutRect import;       /* 246 */
+    LayoutRect open;         /* 245 */
+    LayoutRect chooser;      /* 244: x and y are 0, not applied */
+    LayoutRect progress;     /* 232 */
+    LayoutRect list;         /* 217 */
 };
 
 /* Height given to the progress bar by every layout. */

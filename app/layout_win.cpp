@@ -131,7 +131,8 @@ void CreateStatusBar(HWND mainWindow) {
     /* All four parts exist before their texts are set: the table's values (0, 1, 2, 3 at first)
      * as right edges. */
     int edges[STATUS_PART_COUNT];
-    for (int i = 0; i < STATUS_PART_COUNT; i++) edges[i] = StatusPartWidths[i];
+    for (int i = 0; i < STATUS_PART_COUNT; i++)
+        edges[i] = StatusPartWidths[i];
     SetStatusParts(bar, edges);
 
     HDC dc = GetDC(bar);

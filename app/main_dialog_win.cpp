@@ -99,7 +99,8 @@ static void ShowCommandMenu(HWND dialog, int menuId) {
     HMENU popup = GetSubMenu(menu, 0);
     POINT pointer = {0, 0};
     GetCursorPos(&pointer);
-    if (popup != NULL) TrackPopupMenuEx(popup, TPM_VERTICAL, pointer.x, pointer.y + MENU_POINTER_OFFSET, dialog, NULL);
+    if (popup != NULL)
+        TrackPopupMenuEx(popup, TPM_VERTICAL, pointer.x, pointer.y + MENU_POINTER_OFFSET, dialog, NULL);
     DestroyMenu(menu);
 }
 
@@ -138,21 +139,44 @@ static void SwitchSearchInput(HWND dialog, int radioId) {
 /* WM_COMMAND, by the low word of wParam; the notification code is not examined. */
 static void RouteCommand(HWND dialog, int id) {
     switch (id) {
-    case IDC_LAUNCH: LaunchOrCancel(dialog); break;
-    case IDC_EXPORT: ShowCommandMenu(dialog, IDM_EXPORT); break;
-    case IDC_IMPORT: ShowCommandMenu(dialog, IDM_IMPORT); break;
-    case IDM_EXPORT_TEXT: ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TEXT); break;
-    case IDM_EXPORT_EXCEL: ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED); break;
-    case IDM_EXPORT_HTML: ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_HTML); break;
-    case IDM_IMPORT_ADD: ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD); break;
-    case IDM_IMPORT_SUBTRACT: ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT); break;
-    case IDC_OPEN: OpenSelectedRow(dialog); break;
+    case IDC_LAUNCH:
+        LaunchOrCancel(dialog);
+        break;
+    case IDC_EXPORT:
+        ShowCommandMenu(dialog, IDM_EXPORT);
+        break;
+    case IDC_IMPORT:
+        ShowCommandMenu(dialog, IDM_IMPORT);
+        break;
+    case IDM_EXPORT_TEXT:
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TEXT);
+        break;
+    case IDM_EXPORT_EXCEL:
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED);
+        break;
+    case IDM_EXPORT_HTML:
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_HTML);
+        break;
+    case IDM_IMPORT_ADD:
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD);
+        break;
+    case IDM_IMPORT_SUBTRACT:
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT);
+        break;
+    case IDC_OPEN:
+        OpenSelectedRow(dialog);
+        break;
     case IDC_RADIO_LETTERS:
     case IDC_RADIO_PRESCRIPTIONS:
     case IDC_RADIO_FORMS:
-    case IDC_RADIO_FORM_TEXT: SwitchSearchInput(dialog, id); break;
-    case IDCMD_CATALOGUE_READY: FillFormCombo(dialog); break;
-    default: break; /* IDOK, IDCANCEL (Escape), 235, 243, 244...: nothing */
+    case IDC_RADIO_FORM_TEXT:
+        SwitchSearchInput(dialog, id);
+        break;
+    case IDCMD_CATALOGUE_READY:
+        FillFormCombo(dialog);
+        break;
+    default:
+        break; /* IDOK, IDCANCEL (Escape), 235, 243, 244...: nothing */
     }
 }
 
@@ -192,7 +216,8 @@ static INT_PTR TrackContactLink(UINT message, LPARAM lParam) {
 /* WM_CLOSE: TRUE while the close is deferred, FALSE once the dialog is ended. */
 static INT_PTR CloseMainWindow(HWND dialog) {
     switch (CloseDecision()) {
-    case CLOSE_DEFERRED: return TRUE;
+    case CLOSE_DEFERRED:
+        return TRUE;
     case CLOSE_RETRY:
         Sleep(1);
         PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -217,15 +242,28 @@ static void LayOutAll(HWND dialog) {
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: InitMainWindow(dialog); return TRUE;
-    case WM_COMMAND: RouteCommand(dialog, LOWORD(wParam)); return FALSE;
-    case WM_NOTIFY: RouteNotification(dialog, (const NMHDR*)lParam); return FALSE;
-    case WM_CTLCOLORSTATIC: return ColourLabel((HDC)wParam, (HWND)lParam);
+    case WM_INITDIALOG:
+        InitMainWindow(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        RouteCommand(dialog, LOWORD(wParam));
+        return FALSE;
+    case WM_NOTIFY:
+        RouteNotification(dialog, (const NMHDR*)lParam);
+        return FALSE;
+    case WM_CTLCOLORSTATIC:
+        return ColourLabel((HDC)wParam, (HWND)lParam);
     case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN: return TrackContactLink(message, lParam);
-    case WM_CLOSE: return CloseMainWindow(dialog);
-    case WM_GETMINMAXINFO: SetMinimumTrackSize((MINMAXINFO*)lParam); return FALSE;
-    case WM_SIZE: LayOutAll(dialog); return FALSE;
+    case WM_LBUTTONDOWN:
+        return TrackContactLink(message, lParam);
+    case WM_CLOSE:
+        return CloseMainWindow(dialog);
+    case WM_GETMINMAXINFO:
+        SetMinimumTrackSize((MINMAXINFO*)lParam);
+        return FALSE;
+    case WM_SIZE:
+        LayOutAll(dialog);
+        return FALSE;
     }
     return FALSE;
 }

@@ -19,7 +19,9 @@ int LaunchDecision(void) {
     return LAUNCH_START;
 }
 
-void LaunchFailed(void) { SearchControl.starting.store(0); }
+void LaunchFailed(void) {
+    SearchControl.starting.store(0);
+}
 
 int CloseDecision(void) {
     if (SearchControl.starting.load() != 0) return CLOSE_RETRY;
@@ -45,7 +47,9 @@ void SearchRunBegin(void) {
     SearchControl.starting.store(0);
 }
 
-void SearchRunAbandon(void) { SearchControl.starting.store(0); }
+void SearchRunAbandon(void) {
+    SearchControl.starting.store(0);
+}
 
 int SearchRunFinish(void) {
     SearchControl.running.store(0);

@@ -39,9 +39,9 @@ enum {
 
 /* Values of SearchControl.cancelRequest. */
 enum {
-    CANCEL_NONE = 0,      /* no request */
-    CANCEL_STOP = 1,      /* stop the search */
-    CANCEL_AND_CLOSE = 2  /* stop the search, then close the main window */
+    CANCEL_NONE = 0,     /* no request */
+    CANCEL_STOP = 1,     /* stop the search */
+    CANCEL_AND_CLOSE = 2 /* stop the search, then close the main window */
 };
 
 struct SearchControlWords {

@@ -27,10 +27,14 @@ static unsigned char LowerCp1252(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return (unsigned char)(c + 32);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return (unsigned char)(c + 32);
     switch (c) {
-    case 0x8A: return 0x9A; /* Š */
-    case 0x8C: return 0x9C; /* Œ */
-    case 0x8E: return 0x9E; /* Ž */
-    case 0x9F: return 0xFF; /* Ÿ */
+    case 0x8A:
+        return 0x9A; /* Š */
+    case 0x8C:
+        return 0x9C; /* Œ */
+    case 0x8E:
+        return 0x9E; /* Ž */
+    case 0x9F:
+        return 0xFF; /* Ÿ */
     }
     return c;
 }

@@ -97,8 +97,9 @@ int CheckHostVersion(int32_t* level) {
     if (data == NULL) return 0;
     VS_FIXEDFILEINFO* info = NULL;
     UINT infoLength = 0;
-    if (!GetFileVersionInfoA(path, 0, size, data) || !VerQueryValueA(data, "\\", (void**)&info, &infoLength) ||
-        info == NULL || infoLength < sizeof *info) {
+    if (!GetFileVersionInfoA(path, 0, size, data) ||
+        !VerQueryValueA(data, "\\", (void**)&info, &infoLength) || info == NULL ||
+        infoLength < sizeof *info) {
         LocalFree(data);
         return 0; /* no usable version resource: no message */
     }

@@ -196,7 +196,8 @@ TEST(StatusBar, NegativeW2KeepsTheVersionAtTheRightEdge) {
     EXPECT_EQ(e[3], 50);
     // A bar of width 0 or less (not placed): every edge at 0.
     StatusPartEdges(w, -10, e);
-    for (int i = 0; i < STATUS_PART_COUNT; i++) EXPECT_EQ(e[i], 0);
+    for (int i = 0; i < STATUS_PART_COUNT; i++)
+        EXPECT_EQ(e[i], 0);
 }
 
 TEST(StatusBar, ExactFitAndOneMore) {

@@ -22,14 +22,15 @@ void ResetState() {
 
 // A fake run that follows the run's protocol, stepped by the test through gates.
 struct FakeRun {
-    std::atomic<int> gate{0};   // how far the test lets the run go
+    std::atomic<int> gate{0};    // how far the test lets the run go
     std::atomic<int> reached{0}; // how far it has gone
     std::atomic<int> postedClose{0};
     std::atomic<int> cancelSeen{0};
     std::thread thread;
 
     void WaitGate(int g) {
-        while (gate.load() < g) std::this_thread::yield();
+        while (gate.load() < g)
+            std::this_thread::yield();
     }
     void Start() {
         thread = std::thread([this] {
@@ -46,7 +47,8 @@ struct FakeRun {
     }
     void RunTo(int g) {
         gate.store(g);
-        while (reached.load() < g) std::this_thread::yield();
+        while (reached.load() < g)
+            std::this_thread::yield();
     }
     void Join() {
         gate.store(3);
@@ -68,7 +70,8 @@ TEST(LaunchGuard, SecondLancerBeforeTheRunIsUpStartsNothing) {
     ASSERT_EQ(LaunchDecision(), LAUNCH_START);
     run.Start();
     // The interval: running is still 0. Presses are ignored and record no cancel.
-    for (int i = 0; i < 5; i++) EXPECT_EQ(LaunchDecision(), LAUNCH_IGNORED);
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(LaunchDecision(), LAUNCH_IGNORED);
     EXPECT_EQ(SearchControl.running.load(), 0);
     EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
     // Closing in the interval is retried, never done under the starting run.
@@ -97,7 +100,8 @@ TEST(LaunchGuard, PressesRacingTheRunNeverStartTwoRuns) {
         ASSERT_EQ(LaunchDecision(), LAUNCH_START);
         std::atomic<int> go{0};
         std::thread run([&] {
-            while (!go.load()) std::this_thread::yield();
+            while (!go.load())
+                std::this_thread::yield();
             SearchRunBegin();
         });
         go.store(1);
@@ -152,8 +156,8 @@ TEST(CloseDeferral, LancerAfterCloseTurnsItIntoAPlainCancel) {
     ASSERT_EQ(LaunchDecision(), LAUNCH_START);
     run.Start();
     run.RunTo(1);
-    EXPECT_EQ(CloseDecision(), CLOSE_DEFERRED);        // Closing
-    EXPECT_EQ(LaunchDecision(), LAUNCH_CANCEL);        // Closing -> Cancelling
+    EXPECT_EQ(CloseDecision(), CLOSE_DEFERRED); // Closing
+    EXPECT_EQ(LaunchDecision(), LAUNCH_CANCEL); // Closing -> Cancelling
     EXPECT_EQ(SearchControl.cancelRequest.load(), 1);
     run.Join();
     EXPECT_EQ(run.postedClose.load(), 0); // the window stays open
@@ -181,7 +185,8 @@ TEST(CloseDeferral, ARunEndingDuringTheCloseLosesNoClose) {
         std::atomic<int> go{0};
         int posted = 0;
         std::thread run([&] {
-            while (!go.load()) std::this_thread::yield();
+            while (!go.load())
+                std::this_thread::yield();
             posted = SearchRunFinish();
         });
         go.store(1);
@@ -246,8 +251,8 @@ TEST(DirectoryName, CaseIsIgnored) {
 
 TEST(DirectoryName, AccentedLettersOfWindows1252) {
     EXPECT_TRUE(SameDirectoryName("CABINET \xC9T\xC9", "cabinet \xE9t\xE9", 260)); // ÉTÉ / été
-    EXPECT_TRUE(SameDirectoryName("\x8C\x55VRE", "\x9Cuvre", 260));               // Œ / œ
-    EXPECT_TRUE(SameDirectoryName("\x9F", "\xFF", 260));                          // Ÿ / ÿ
+    EXPECT_TRUE(SameDirectoryName("\x8C\x55VRE", "\x9Cuvre", 260));                // Œ / œ
+    EXPECT_TRUE(SameDirectoryName("\x9F", "\xFF", 260));                           // Ÿ / ÿ
     EXPECT_FALSE(SameDirectoryName("\xD7", "\xF7", 260)); // × and ÷ are not letters
     EXPECT_FALSE(SameDirectoryName("\xC9", "E", 260));    // an accent still counts
     EXPECT_FALSE(SameDirectoryName("\xDF", "\xFF", 260)); // ß has no capital here

@@ -142,7 +142,8 @@ TEST_F(CabinetTest, MissingHdsvGivesOnlyTheSecondMessage) {
     EXPECT_EQ(g_boxes[0].text, "Impossible de trouver la version d'HDSV");
 }
 
-const char kCannotOpen[] = "Impossible d'ouvrir le cabinet par d\xE9" "faut";
+const char kCannotOpen[] = "Impossible d'ouvrir le cabinet par d\xE9"
+                           "faut";
 
 TEST_F(CabinetTest, MissingLastCabinetValue) {
     SavedRegistryValue last(kCabinetsKey, "Dernier");
@@ -204,7 +205,8 @@ TEST_F(CabinetTest, WrongCaseDirectoryInTheRegistryStillOpens) {
     dir.Set(upper);
     OpenCurrentCabinet(NULL);
     EXPECT_STREQ(CabinetDirectory, upper.c_str());
-    for (const RecordedBox& b : g_boxes) EXPECT_NE(b.text, kCannotOpen);
+    for (const RecordedBox& b : g_boxes)
+        EXPECT_NE(b.text, kCannotOpen);
 }
 
 } // namespace

@@ -70,7 +70,8 @@ TEST_F(MainWindowTest, OpensWithItsInitialState) {
 
     // The prefix holds a known host version and a cabinet that opens: no message at all.
     EXPECT_EQ(HostApiLevel, 2);
-    for (const RecordedBox& b : g_boxes) ADD_FAILURE() << "unexpected message: " << b.text;
+    for (const RecordedBox& b : g_boxes)
+        ADD_FAILURE() << "unexpected message: " << b.text;
 
     // The dialog's icons were set and the focus went to "Lancer".
     EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_LAUNCH);
@@ -166,14 +167,17 @@ TEST_F(MainWindowTest, IdleCloseEndsTheWindow) {
 TEST_F(MainWindowTest, LancerStartsARunThatReleasesTheGuard) {
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
     // Until the real run lands, the run gives up at once; either way the guard must come down.
-    for (int i = 0; i < 200 && SearchControl.starting.load(); i++) PumpMessages(dialog, 5);
+    for (int i = 0; i < 200 && SearchControl.starting.load(); i++)
+        PumpMessages(dialog, 5);
     EXPECT_EQ(SearchControl.starting.load(), 0);
-    for (int i = 0; i < 400 && SearchControl.running.load(); i++) PumpMessages(dialog, 5);
+    for (int i = 0; i < 400 && SearchControl.running.load(); i++)
+        PumpMessages(dialog, 5);
     EXPECT_EQ(SearchControl.running.load(), 0);
 }
 
 TEST_F(MainWindowTest, OuvrirIsRefusedDuringASearchAndWithoutASelection) {
-    const std::string searching = "La recherche doit \xEAtre termin\xE9" "e pour visualiser les \xE9l\xE9ments";
+    const std::string searching = "La recherche doit \xEAtre termin\xE9"
+                                  "e pour visualiser les \xE9l\xE9ments";
     const std::string nothing = "Aucun \xE9l\xE9ment n'est s\xE9lectionn\xE9";
     SearchControl.running.store(1);
     Proc(WM_COMMAND, IDC_OPEN, 0);
@@ -307,7 +311,8 @@ TEST_F(MainWindowTest, LabelColours) {
     struct Case {
         int id;
         COLORREF colour;
-    } cases[] = {{IDC_CONTACT_LINK, RGB(0, 0, 255)}, {IDC_HINT_LABEL, RGB(119, 119, 115)}, {IDC_SEARCH_LABEL, before}};
+    } cases[] = {
+        {IDC_CONTACT_LINK, RGB(0, 0, 255)}, {IDC_HINT_LABEL, RGB(119, 119, 115)}, {IDC_SEARCH_LABEL, before}};
     for (const Case& c : cases) {
         SetTextColor(dc, before);
         SetBkMode(dc, OPAQUE);
@@ -370,6 +375,63 @@ TEST_F(MainWindowTest, MinimumTrackSize) {
     GetWindowRect(dialog, &r);
     EXPECT_GE(r.right - r.left, 580);
     EXPECT_GE(r.bottom - r.top, 200);
+}
+
+// What the popup menu showed: its window rectangle and its items; dismissed by the timer.
+struct MenuSeen {
+    bool seen = false;
+    RECT rect = {0, 0, 0, 0};
+    std::vector<UINT> ids;
+} g_menuSeen;
+
+VOID CALLBACK DismissMenu(HWND, UINT, UINT_PTR, DWORD) {
+    HWND menuWindow = FindWindowA("#32768", NULL);
+    if (menuWindow == NULL || !IsWindowVisible(menuWindow) || g_menuSeen.seen) return;
+    g_menuSeen.seen = true;
+    GetWindowRect(menuWindow, &g_menuSeen.rect);
+    HMENU menu = (HMENU)SendMessageA(menuWindow, MN_GETHMENU, 0, 0);
+    for (int i = 0; menu != NULL && i < GetMenuItemCount(menu); i++)
+        g_menuSeen.ids.push_back(GetMenuItemID(menu, i));
+    EndMenu(); // dismissed: no command follows
+}
+
+TEST_F(MainWindowTest, PopupMenusOpenTenPixelsBelowThePointer) {
+    const struct {
+        int button;
+        std::vector<UINT> ids;
+    } cases[] = {{IDC_EXPORT, {IDM_EXPORT_TEXT, IDM_EXPORT_EXCEL, IDM_EXPORT_HTML}},
+                 {IDC_IMPORT, {IDM_IMPORT_ADD, IDM_IMPORT_SUBTRACT}}};
+    for (const auto& c : cases) {
+        g_menuSeen = MenuSeen();
+        ASSERT_TRUE(SetCursorPos(300, 200));
+        POINT pointer;
+        GetCursorPos(&pointer);
+        UINT_PTR timer = SetTimer(NULL, 0, 50, DismissMenu);
+        Proc(WM_COMMAND, c.button, 0); // returns when the menu is dismissed
+        KillTimer(NULL, timer);
+        ASSERT_TRUE(g_menuSeen.seen) << c.button;
+        EXPECT_EQ(g_menuSeen.rect.left, pointer.x) << c.button;
+        EXPECT_EQ(g_menuSeen.rect.top, pointer.y + 10) << c.button;
+        EXPECT_EQ(g_menuSeen.ids, c.ids) << c.button;
+    }
+    // Offered during a search as well.
+    SearchControl.running.store(1);
+    g_menuSeen = MenuSeen();
+    UINT_PTR timer = SetTimer(NULL, 0, 50, DismissMenu);
+    Proc(WM_COMMAND, IDC_EXPORT, 0);
+    KillTimer(NULL, timer);
+    SearchControl.running.store(0);
+    EXPECT_TRUE(g_menuSeen.seen);
+    PumpMessages(dialog, 20);
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(MainWindowTest, LabelEditsAreNotAccepted) {
+    NMLVDISPINFOA edit = {};
+    edit.hdr = {GetDlgItem(dialog, IDC_RESULT_LIST), IDC_RESULT_LIST, (UINT)LVN_ENDLABELEDITA};
+    edit.item.pszText = (char*)"new text";
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+    EXPECT_EQ(SendMessageA(dialog, WM_NOTIFY, IDC_RESULT_LIST, (LPARAM)&edit), FALSE);
 }
 
 TEST_F(MainWindowTest, UnhandledMessagesReturnFalse) {

@@ -191,7 +191,8 @@ TEST_F(MainLayoutTest, LayoutBeforeTheControlsExistChangesNothing) {
     int before[4] = {StatusPartWidths[0], StatusPartWidths[1], StatusPartWidths[2], StatusPartWidths[3]};
     LayoutMainWindow(bare);
     LayoutStatusBar(bare);
-    for (int i = 0; i < 4; i++) EXPECT_EQ(StatusPartWidths[i], before[i]);
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(StatusPartWidths[i], before[i]);
     DestroyWindow(bare);
 }
 

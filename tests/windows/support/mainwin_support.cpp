@@ -65,7 +65,8 @@ namespace {
 struct MainWindowEnvironment : ::testing::Environment {
     void SetUp() override {
         g_instance = GetModuleHandleA(NULL);
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+        INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                         ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
         HDOpenSession(1);
     }
@@ -113,7 +114,8 @@ SavedRegistryValue::SavedRegistryValue(const char* k, const char* n) : key(k), n
 
 SavedRegistryValue::~SavedRegistryValue() {
     HKEY h;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) !=
+        ERROR_SUCCESS)
         return;
     if (existed)
         RegSetValueExA(h, name.c_str(), 0, type, data.data(), (DWORD)data.size());
@@ -124,7 +126,8 @@ SavedRegistryValue::~SavedRegistryValue() {
 
 void SavedRegistryValue::Set(const std::string& text) const {
     HKEY h;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL),
+              ERROR_SUCCESS);
     RegSetValueExA(h, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
     RegCloseKey(h);
 }
