@@ -4,7 +4,8 @@
 # the search text and "Ordonnances" brings the text back; Escape does not close it; dragging its
 # corner bigger and maximising it with a double-click on the caption keep the layout (the button
 # block 5 pixels in from the right edge, the list spanning the width, the version part ending at the
-# status bar's right edge); the close box ends the program with exit code 0. A picture of the window
+# status bar's right edge); the close box ends the program with exit code 0, also in the middle of a
+# search, once the run has stopped. A picture of the window
 # after a search is kept as mainwin-main-window.png (and, with SONDREL_DOCS_PICTURE=1, copied to
 # docs/main-window.png).
 source "$(dirname "$0")/lib.sh"
@@ -156,4 +157,23 @@ close_by_click
 sondrel_wait_exit 20 || e2e_fail "sondrel.exe still running 20 s after the close box"
 [ "$SONDREL_RC" -eq 0 ] || e2e_fail "exit code $SONDREL_RC"
 drv exists "$M" && e2e_fail "a window captioned Sondrel is still up"
+
+# Closing during a search: the window stays until the run has stopped, then closes by itself, with
+# no message on the way, and the program ends with 0.
+: > "$E2E_MESSAGES"
+sondrel_start
+sondrel_wait_main 30000
+read -r cx cy < <(drv close-box "$M") || e2e_fail "no close box" # found before: the search is short
+click_control 219
+label=
+for i in $(seq 1 50); do
+    label=$(drv text "$M" 219)
+    [ "$label" = "Annuler" ] && break
+    sleep 0.05
+done
+x_click "$cx" "$cy"
+e2e_log "close box clicked while button 219 read \"$label\""
+sondrel_wait_exit 30 || e2e_fail "sondrel.exe still running 30 s after a close during a search"
+[ "$SONDREL_RC" -eq 0 ] || e2e_fail "exit code $SONDREL_RC after a close during a search"
+[ ! -s "$E2E_MESSAGES" ] || e2e_fail "message boxes: $(tr '\n' '|' < "$E2E_MESSAGES")"
 e2e_log "passed"
