@@ -24,7 +24,7 @@ enum { IMPORT_MODE_ADD = 1, IMPORT_MODE_SUBTRACT = 2 };
 enum {
     IMPORT_DONE = 0,       /* the file was read to its end and the list filled again */
     IMPORT_STOPPED = 1,    /* the user answered No to a faulty line; the list was filled again */
-    IMPORT_NOT_OPENED = 2, /* the file could not be opened; the list was filled again */
+    IMPORT_NOT_OPENED = 2, /* the file could not be opened: reported; the list was filled again */
     IMPORT_REFUSED = 3,    /* a search is starting or running: warned, nothing changed */
     IMPORT_NO_TABLES = 4   /* the host tables could not be opened: nothing changed */
 };

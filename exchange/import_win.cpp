@@ -17,7 +17,9 @@
  * is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters and "…" when longer, so
  * that a long or garbled line (a binary file, a file with LF-only line ends read as one line)
  * still gives a box that fits the screen with its buttons. A line dropped for want of memory has
- * already been reported by the hit table and is passed over without a prompt.
+ * already been reported by the hit table and is passed over without a prompt. A file that cannot
+ * be opened is reported with an error box (see ReportOpenFailure); the list is filled again all
+ * the same.
  *
  * The refusal during a search. The search thread writes PatientHitsTable and its two counters
  * without a lock, and releases the records shown in the list when a run starts; an import at the
@@ -141,6 +143,15 @@ static int AskToContinue(HWND mainWindow, const char* line) {
     return ShowMessageBox(mainWindow, text, "Sondrel", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+/* A file that cannot be opened (a folder, a file locked by another program, a folder that does not
+ * exist) is told to the user, in the style of the export's failures: without it the list would be
+ * filled again and the summary shown as after an import that found nothing. */
+static void ReportOpenFailure(HWND mainWindow, const char* path) {
+    char text[IMPORT_PATH_SIZE + 64];
+    StrFormat(text, sizeof text, "Impossible d'ouvrir le fichier %s", path);
+    ShowMessageBox(mainWindow, text, "Sondrel", MB_OK | MB_ICONERROR);
+}
+
 /* Reads the file into the hit table and fills the list again; the tables are open and locked. */
 static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, const char* path,
                                 ImportTables* tables) {
@@ -162,6 +173,8 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
             }
         }
         CloseImportFile();
+    } else {
+        ReportOpenFailure(mainWindow, path);
     }
     /* The list is filled with its drawing switched off and drawn once at the end: under Wine a list
      * that redraws after every inserted row and cell takes seconds for a few hundred rows. */

@@ -153,6 +153,7 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
         "1",                                              // field 2 missing
         "1\t",                                            // a TAB with nothing after it
         "1\t" + kName1,                                   // field 3 missing
+        "1\t" + kName1 + "\t\t",                          // field 4 missing (a TAB with nothing after it)
         "1\t" + kName1 + "\t\t2",                         // field 5 missing
         "1\t" + kName1 + "\t\t2\t01/01/2001\t",           // field 6 missing
         "1\t" + kName1 + "\t\t2\t01/01/2001\t01/01/2002", // field 7 missing
@@ -212,7 +213,7 @@ TEST_F(ImportTest, NoStopsTheReadingAndKeepsEarlierLines) {
     EXPECT_EQ(ListRows(dialog).size(), 1u);
 }
 
-TEST_F(ImportTest, FilesWithoutDataLinesChangeNothingAndAskNothing) {
+TEST_F(ImportTest, FilesWithoutDataLinesChangeNothing) {
     SearchLikeResults();
     Rows before = ListRows(dialog);
     std::string lfOnly =
@@ -226,10 +227,17 @@ TEST_F(ImportTest, FilesWithoutDataLinesChangeNothingAndAskNothing) {
     EXPECT_EQ(Import(IMPORT_MODE_ADD, folder + "nouveau.xls"), IMPORT_DONE);
     EXPECT_TRUE(FileExists(folder + "nouveau.xls"));
     EXPECT_EQ(ReadWholeFile(folder + "nouveau.xls"), "");
-    // A file that cannot be opened: nothing is read, the list is filled again.
+    EXPECT_TRUE(g_boxes.empty());
+    // A file that cannot be opened: nothing is read, the user is told, the list is filled again.
     EXPECT_EQ(Import(IMPORT_MODE_ADD, folder + "absent\\x.xls"), IMPORT_NOT_OPENED);
     EXPECT_EQ(ListRows(dialog), before);
-    EXPECT_TRUE(g_boxes.empty());
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].text, "Impossible d'ouvrir le fichier " + folder + "absent\\x.xls");
+    EXPECT_EQ(g_boxes[0].caption, "Sondrel");
+    EXPECT_EQ(g_boxes[0].style, (UINT)(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(g_boxes[0].owner, dialog);
+    EXPECT_FALSE(FileExists(folder + "absent"));
+    g_boxes.clear();
     // A first line with data is skipped like a header; a last line without CR LF is still read.
     EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD,
                           "1\t" + kName1 + "\t\t9\t\t\tA\tss\t\r\n16\tJULIEN Ma\xeblle\t\t1\t\t\tA\tss"),
