@@ -220,15 +220,44 @@ uint32_t CabAge(PackedDate birth, PackedDate today) {
     return (uint32_t)years << 16 | (uint32_t)months << 8;
 }
 
-void CabKeyText(char* out, size_t size, const CabEntry* entry) {
-    switch (entry->kind) {
-    case CAB_KIND_SESAM: CabSesamKeyText(out, size, entry->patient); break;
-    case CAB_KIND_EXTENSIONS: CabExtensionsKeyText(out, size, entry->patient); break;
-    default:
-        if (entry->index == INDEX_FOLDERS) snprintf(out, size, "D%07d%010u", (int)entry->patient, entry->key);
-        else snprintf(out, size, "%07d%010u", (int)entry->patient, entry->key);
-        break;
+/* Writes v as exactly width decimal digits (zero-padded) at p; v must fit. */
+static void PutDigits(char* p, uint32_t v, int width) {
+    for (int i = width - 1; i >= 0; i--) {
+        p[i] = (char)('0' + v % 10);
+        v /= 10;
     }
+}
+
+/* Key text of an entry without snprintf: the loader formats one per entry and the walks one per key.
+ * Patient numbers outside 0-9999999 take the general (printf) path. */
+static size_t KeyTextInto(char* text, const CabEntry* entry) {
+    char prefix = entry->kind == CAB_KIND_SESAM        ? 'S'
+                  : entry->kind == CAB_KIND_EXTENSIONS ? 'X'
+                  : entry->index == INDEX_FOLDERS      ? 'D'
+                                                       : 0;
+    int withKey = entry->kind != CAB_KIND_SESAM && entry->kind != CAB_KIND_EXTENSIONS;
+    if (entry->patient < 0 || entry->patient > 9999999) {
+        int n = withKey ? snprintf(text, CAB_KEY_TEXT_SIZE, "%s%07d%010u", prefix == 'D' ? "D" : "", (int)entry->patient,
+                                   entry->key)
+                        : snprintf(text, CAB_KEY_TEXT_SIZE, "%c%07d", prefix, (int)entry->patient);
+        return n > 0 ? (size_t)n : 0;
+    }
+    size_t n = 0;
+    if (prefix) text[n++] = prefix;
+    PutDigits(text + n, (uint32_t)entry->patient, 7);
+    n += 7;
+    if (withKey) {
+        PutDigits(text + n, entry->key, 10);
+        n += 10;
+    }
+    text[n] = 0;
+    return n;
+}
+
+void CabKeyText(char* out, size_t size, const CabEntry* entry) {
+    char text[CAB_KEY_TEXT_SIZE];
+    size_t n = KeyTextInto(text, entry);
+    CabCopyText(out, size, text, n);
 }
 
 void CabSesamKeyText(char* out, size_t size, int32_t patient) { snprintf(out, size, "S%07d", (int)patient); }
@@ -381,15 +410,33 @@ static int ScanBody(LineReader* r, CabEntry* entry) {
 
 static bool PatientLess(const CabPatient& a, const CabPatient& b) { return a.number < b.number; }
 
-/* Sort key of the walk order, built once for the sort. */
+/* Sort key of the walk order, built once for the sort. While every patient number of the index has
+ * at most seven digits, key text order is the order of (prefix, patient, key) as numbers, packed into
+ * one word: prefix rank in bits 56-57, patient in bits 32-55, key in bits 0-31 (0 for S and X, whose
+ * key text holds no key). Otherwise the texts themselves are compared. Ties keep file order. */
 typedef struct WalkKey {
-    char text[CAB_KEY_TEXT_SIZE];
+    uint64_t packed;
     uint32_t entry;
 } WalkKey;
 
-static bool WalkLess(const WalkKey& a, const WalkKey& b) {
+static bool WalkPackedLess(const WalkKey& a, const WalkKey& b) {
+    return a.packed != b.packed ? a.packed < b.packed : a.entry < b.entry;
+}
+
+typedef struct WalkText {
+    char text[CAB_KEY_TEXT_SIZE];
+    uint32_t entry;
+} WalkText;
+
+static bool WalkTextLess(const WalkText& a, const WalkText& b) {
     int c = strcmp(a.text, b.text);
     return c != 0 ? c < 0 : a.entry < b.entry;
+}
+
+static uint64_t PackedWalkKey(const CabEntry* e) {
+    uint64_t rank = e->kind == CAB_KIND_SESAM ? 1 : e->kind == CAB_KIND_EXTENSIONS ? 2 : 0;
+    uint64_t key = e->kind == CAB_KIND_SESAM || e->kind == CAB_KIND_EXTENSIONS ? 0 : e->key;
+    return rank << 56 | (uint64_t)(uint32_t)e->patient << 32 | key;
 }
 
 static bool KeyRefLess(const CabKeyRef& a, const CabKeyRef& b) {
@@ -412,14 +459,29 @@ static void BuildIndex(Cabinet* cab, int index, CabIndex* ix) {
         refs[kept++] = refs[i];
     }
     refs.resize(kept);
-    std::vector<WalkKey> walk(kept);
-    for (size_t i = 0; i < kept; i++) {
-        CabKeyText(walk[i].text, sizeof walk[i].text, &cab->entries[refs[i].entry]);
-        walk[i].entry = refs[i].entry;
+    int packable = 1;
+    for (size_t i = 0; i < kept && packable; i++) {
+        int32_t patient = cab->entries[refs[i].entry].patient;
+        packable = patient >= 0 && patient <= 9999999;
     }
-    std::sort(walk.begin(), walk.end(), WalkLess);
     ix->walk.resize(kept);
-    for (size_t i = 0; i < kept; i++) ix->walk[i] = walk[i].entry;
+    if (packable) {
+        std::vector<WalkKey> walk(kept);
+        for (size_t i = 0; i < kept; i++) {
+            walk[i].packed = PackedWalkKey(&cab->entries[refs[i].entry]);
+            walk[i].entry = refs[i].entry;
+        }
+        std::sort(walk.begin(), walk.end(), WalkPackedLess);
+        for (size_t i = 0; i < kept; i++) ix->walk[i] = walk[i].entry;
+    } else {
+        std::vector<WalkText> walk(kept);
+        for (size_t i = 0; i < kept; i++) {
+            KeyTextInto(walk[i].text, &cab->entries[refs[i].entry]);
+            walk[i].entry = refs[i].entry;
+        }
+        std::sort(walk.begin(), walk.end(), WalkTextLess);
+        for (size_t i = 0; i < kept; i++) ix->walk[i] = walk[i].entry;
+    }
     ix->byKey.swap(refs);
 }
 
@@ -562,12 +624,12 @@ long CabFindKeyText(const Cabinet* cab, int index, const char* keyText) {
     size_t lo = 0, hi = ix->walk.size();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
-        CabKeyText(probe, sizeof probe, &cab->entries[ix->walk[mid]]);
+        KeyTextInto(probe, &cab->entries[ix->walk[mid]]);
         if (strcmp(probe, keyText) < 0) lo = mid + 1;
         else hi = mid;
     }
     if (lo < ix->walk.size()) {
-        CabKeyText(probe, sizeof probe, &cab->entries[ix->walk[lo]]);
+        KeyTextInto(probe, &cab->entries[ix->walk[lo]]);
         if (strcmp(probe, keyText) == 0) return (long)lo;
     }
     return -1;

@@ -314,6 +314,27 @@ TEST_F(StandinCabinet, WalkOrderIsKeyTextOrderAndLookupsFindEveryEntry) {
     EXPECT_EQ(tiny[3], 'x');
 }
 
+TEST_F(StandinCabinet, PatientNumbersBeyondSevenDigitsStillWalkInKeyTextOrder) {
+    ASSERT_EQ(Load("HDCAB 1\n"
+                   "D 39|1|6|12345678|0|0|a\n.\n"
+                   "D 39|2|6|2|0|0|a\n.\n"
+                   "D 39|3|6|-5|0|0|a\n.\n"
+                   "S 4|-5|01\n"
+                   "D 39|5|6|1000000|0|0|a\n.\n"),
+              1);
+    /* "D-000005…" < "D0000002…" < "D1000000…" < "D12345678…" < "S-000005" */
+    EXPECT_EQ(WalkKeys(39), (std::vector<uint32_t>{3, 2, 5, 1, 4}));
+    char text[CAB_KEY_TEXT_SIZE];
+    CabKeyText(text, sizeof text, CabFindEntry(&cab_, 39, 1));
+    EXPECT_STREQ(text, "D123456780000000001");
+    EXPECT_EQ(CabFindKeyText(&cab_, 39, text), 3);
+    CabKeyText(text, sizeof text, CabFindEntry(&cab_, 39, 3));
+    EXPECT_STREQ(text, "D-0000050000000003");
+    EXPECT_EQ(CabFindKeyText(&cab_, 39, text), 0);
+    CabSesamKeyText(text, sizeof text, -5);
+    EXPECT_EQ(CabFindKeyText(&cab_, 39, text), 4);
+}
+
 TEST_F(StandinCabinet, DuplicateKeysAndPatientsKeepTheFirst) {
     ASSERT_EQ(Load("HDCAB 1\n"
                    "P 1|FIRST|A|0|\n"

@@ -509,7 +509,7 @@ TEST_F(StandinHost, TwoThreadsReadConcurrentlyWithoutMixingResults) {
     auto reader = [&](int id) {
         unsigned char header[LETTER_HEADER_SIZE];
         unsigned char patient[PATIENT_RECORD_SIZE];
-        for (int round = 0; round < 5; round++) {
+        for (int round = 0; round < 20; round++) {
             for (int k = 1; k <= documents; k++) {
                 int key = id == 0 ? k : documents + 1 - k;
                 HGLOBAL h = key % 2 == 0 ? ReadXMLCourriers(key, header, 0) : ReadXMLOrdonnances(key, header, 0);
