@@ -25,8 +25,9 @@
  * without a lock, and releases the records shown in the list when a run starts; an import at the
  * same time would corrupt both. The import therefore runs only while no search is starting or
  * running (SearchActive), the same rule as "Ouvrir", and says so with a warning box in the same
- * style. The check is made before the tables are opened and again after the dialog, which is
- * modal to the main window, so no search can start while the import reads its file. */
+ * style. The check is made before the tables are opened and again after the dialog; the dialog
+ * and the prompts are modal to the main window, which stays disabled while they are up, so
+ * "Lancer" cannot start a search while the import reads its file. */
 #include "exchange/import.h"
 
 #include "app/search_state.h"
