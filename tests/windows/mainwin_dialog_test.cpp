@@ -164,15 +164,41 @@ TEST_F(MainWindowTest, IdleCloseEndsTheWindow) {
     EXPECT_FALSE(IsWindowVisible(dialog));
 }
 
-TEST_F(MainWindowTest, LancerStartsARunThatReleasesTheGuard) {
+// Pumps until the condition holds or `ms` have passed; returns whether it holds.
+template <typename Condition> bool PumpUntil(HWND dialog, int ms, Condition done) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if ((int)(GetTickCount() - start) > ms) return false;
+        PumpMessages(dialog, 10);
+    }
+    return true;
+}
+
+TEST_F(MainWindowTest, LancerStartsOneRunAndASecondPressCancelsIt) {
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
-    // Until the real run lands, the run gives up at once; either way the guard must come down.
-    for (int i = 0; i < 200 && SearchControl.starting.load(); i++)
-        PumpMessages(dialog, 5);
-    EXPECT_EQ(SearchControl.starting.load(), 0);
-    for (int i = 0; i < 400 && SearchControl.running.load(); i++)
-        PumpMessages(dialog, 5);
+    // Pressed again at once: in the launch interval it starts nothing; once the run is up it is a
+    // cancel request. Either way one run only.
+    Proc(WM_COMMAND, IDC_LAUNCH, 0);
+    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchControl.starting.load() == 0; }));
+    // The run ends (completed, or cancelled by the second press) and lowers `running` and the
+    // button's label.
+    ASSERT_TRUE(PumpUntil(dialog, 60000, [] { return SearchControl.running.load() == 0; }))
+        << "the search did not end";
+    PumpMessages(dialog, 50);
+    EXPECT_EQ(Text(IDC_LAUNCH), "Lancer");
+    EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_PRESCRIPTIONS);
+}
+
+TEST_F(MainWindowTest, CloseDuringARealRunClosesWhenItEnds) {
+    Proc(WM_COMMAND, IDC_LAUNCH, 0);
+    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchControl.starting.load() == 0; }));
+    SendMessageA(dialog, WM_CLOSE, 0, 0); // deferred (or immediate, if the run was already over)
+    ASSERT_TRUE(PumpUntil(dialog, 60000, [&] { return !IsWindowVisible(dialog); }))
+        << "the window did not close after the run";
     EXPECT_EQ(SearchControl.running.load(), 0);
+    EXPECT_TRUE(g_boxes.empty());
 }
 
 TEST_F(MainWindowTest, OuvrirIsRefusedDuringASearchAndWithoutASelection) {
