@@ -235,7 +235,7 @@ int Usage() {
           "  click CAPTION ID              post BM_CLICK\n"
           "  command CAPTION ID            post WM_COMMAND ID (a button or a menu item) to the window\n"
           "  close CAPTION                 post WM_CLOSE\n"
-          "  state CAPTION ID              visible enabled checked (0/1 each)\n"
+          "  state CAPTION ID...           visible enabled checked (0/1 each), one line per control\n"
           "  lv-count CAPTION              rows of list 217\n"
           "  lv-cell CAPTION ROW COL       one cell of list 217\n"
           "  lv-rows CAPTION               every row of list 217, cells separated by tabs\n"
@@ -351,9 +351,13 @@ int main(int argc, char** argv) {
         } else if (cmd == "click") {
             PostMessageA(c, BM_CLICK, 0, 0);
         } else {
-            LRESULT checked = SendMessageA(c, BM_GETCHECK, 0, 0);
-            printf("%d %d %d\n", IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0,
-                   checked == BST_CHECKED ? 1 : 0);
+            for (int i = 3; i < argc; ++i) {
+                HWND ci = atoi(argv[i]) == 0 ? top : FindControl(caption, atoi(argv[i]));
+                if (ci == NULL) return 1;
+                LRESULT checked = SendMessageA(ci, BM_GETCHECK, 0, 0);
+                printf("%d %d %d\n", IsWindowVisible(ci) ? 1 : 0, IsWindowEnabled(ci) ? 1 : 0,
+                       checked == BST_CHECKED ? 1 : 0);
+            }
         }
         return 0;
     }

@@ -32,7 +32,7 @@ E2E_MESSAGES=$E2E_ARTIFACTS/$E2E_NAME.messages.txt   # texts of the message boxe
 : > "$E2E_MESSAGES"
 rm -f "$E2E_ARTIFACTS/$E2E_NAME-failure.png"
 
-e2e_log() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
+e2e_log() { printf '[%s %s] %s\n' "$E2E_NAME" "$(date +%T.%1N)" "$*" >&2; }
 
 # Skips the test (ctest SKIP_RETURN_CODE 77) when there is no X display to drive.
 e2e_require_display() {
@@ -119,16 +119,21 @@ sondrel_expect_message() {
     drv msgbox-text "$SONDREL_CAPTION"
 }
 
+# Moves the real pointer to X Y (no "--sync": it waits 15 s when the pointer is already there) and
+# gives Wine a moment to see the motion.
+x_move() {
+    xdotool mousemove "$1" "$2"
+    sleep 0.15
+}
+
 # Moves the real pointer to X Y and clicks the left button.
 x_click() {
-    xdotool mousemove --sync "$1" "$2" 2>/dev/null || xdotool mousemove "$1" "$2"
-    sleep 0.1
+    x_move "$1" "$2"
     xdotool click 1
 }
 
 x_double_click() {
-    xdotool mousemove --sync "$1" "$2" 2>/dev/null || xdotool mousemove "$1" "$2"
-    sleep 0.1
+    x_move "$1" "$2"
     xdotool click --repeat 2 --delay 80 1
 }
 

@@ -11,10 +11,13 @@ check_main_window() {
     local caption
     caption=$(drv text "$SONDREL_CAPTION" 0) || e2e_fail "cannot read the caption"
     [ "$caption" = "Sondrel" ] || e2e_fail "caption is \"$caption\""
-    for id in 219 218 245 246 232 217 215 6 236 234 239 240 241 242; do
-        read -r visible enabled checked < <(drv state "$SONDREL_CAPTION" $id) || e2e_fail "control $id missing"
-        [ "$visible" = 1 ] || e2e_fail "control $id is hidden"
-    done
+    local ids=(219 218 245 246 232 217 215 6 236 234 239 240 241 242) states
+    states=$(drv state "$SONDREL_CAPTION" "${ids[@]}") || e2e_fail "a control is missing"
+    [ "$(printf '%s\n' "$states" | cut -d' ' -f1 | tr -d '\n')" = "11111111111111" ] ||
+        e2e_fail "a control is hidden: $(printf '%s\n' "$states" | cut -d' ' -f1 | tr -d '\n')"
+    # The search edit shows and the form chooser in its place is hidden; "Ordonnances" is checked.
+    states=$(drv state "$SONDREL_CAPTION" 235 244 240 | cut -d' ' -f1,3 | tr -d ' \n')
+    [ "$states" = "100011" ] || e2e_fail "edit 235 / combo 244 / radio 240 (visible, checked): $states"
     [ "$(drv text "$SONDREL_CAPTION" 236)" = "Texte à rechercher" ] || e2e_fail "label 236 is wrong"
     [ "$(drv text-hex "$SONDREL_CAPTION" 236)" = "546578746520e02072656368657263686572" ] ||
         e2e_fail "label 236 is not Windows-1252: $(drv text-hex "$SONDREL_CAPTION" 236)"
