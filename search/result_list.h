@@ -31,6 +31,11 @@ void CreateResultColumns(HWND mainWindow);
  * OpenPatients, OpenInfoSesam and OpenExtensions; a NULL one is not read (its columns stay empty). */
 void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord);
 
+/* Releases the PatientHits record that each row of list 217 carries (with its hits), from row 0 up,
+ * then deletes every row. The search run calls it, after emptying PatientHitsTable, before it reads
+ * any document. */
+void ReleaseListedRecords(HWND mainWindow);
+
 /* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
  * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
  * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */

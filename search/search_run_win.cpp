@@ -107,20 +107,6 @@ static void ReadInputs(SearchRun* run) {
     run->display[SEARCH_TEXT_SIZE - 1] = 0;
 }
 
-/* Start, step 9: releases the records the rows carry, then deletes the rows. */
-static void ReleaseListedResults(HWND window) {
-    HWND list = GetDlgItem(window, IDC_RESULT_LIST);
-    int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < rows; row++) {
-        LVITEMA item;
-        ZeroMemory(&item, sizeof item);
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item)) ReleasePatientHits((PatientHits*)item.lParam);
-    }
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-}
-
 static void OpenTables(SearchRun* run) {
     run->patients = OpenPatients(0);
     run->patientRecord = run->patients != NULL ? GlobalLock(run->patients) : NULL;
@@ -253,7 +239,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     ClearHitTable();
     SearchRunBegin();
     SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Annuler");
-    ReleaseListedResults(run->window);
+    ReleaseListedRecords(run->window);
 
     OpenTables(run);
     if (!CollectAllKeys(run)) {

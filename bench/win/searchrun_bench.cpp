@@ -1,0 +1,279 @@
+/* searchrun_bench.exe: times a search run under Wine, whole and by phases.
+ *
+ *   searchrun_bench MODE TEXT [FILL_PATIENTS]
+ *     MODE           0 letters ("Courriers"), 1 prescriptions ("Ordonnances"), 3 form data
+ *     TEXT           the search text
+ *     FILL_PATIENTS  patients for the separate FillResultList timing (default 10000; 0: none)
+ *
+ * The Wine prefix must point at a cabinet (standin/setup-prefix.sh). The tool opens the real main
+ * window (dialog 201, which opens the current cabinet), then:
+ *   1. runs the real RunSearch on its own thread as "Lancer" does, this thread serving the window,
+ *      and prints the wall time and the summary the run wrote;
+ *   2. replays the run's phases without the window, each timed on its own:
+ *        keys       the index walks with GetDossiersType (host) and the key sort (ours);
+ *        reads      every document read and freed, nothing else (host);
+ *        scan       reads + a plain folded scan of each whole text for the pattern (FindFolded);
+ *        match      reads + MatchDocument as the run calls it (sections, search, hit recording);
+ *      so that scan - reads is the cost of scanning the texts and match - scan what the program does
+ *      beyond scanning them;
+ *   3. fills the list for FILL_PATIENTS patients of the cabinet (one hit each) from a worker thread,
+ *      as the run does, at the current host level.
+ * Nothing here is part of the program; it links the program's own code. */
+#include <windows.h>
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "app/search_state.h"
+#include "app/str.h"
+#include "host/cabinet.h"
+#include "host/hdapi.h"
+#include "host/records.h"
+#include "resources/ids.h"
+#include "search/fold.h"
+#include "search/hits.h"
+#include "search/match_win.h"
+#include "search/result_list.h"
+#include "search/search_run.h"
+#include "search/search_run_plan.h"
+
+static LARGE_INTEGER Frequency;
+
+static double Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart / (double)Frequency.QuadPart;
+}
+
+static void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+/* Runs `proc` on a thread while this thread serves the windows; returns the wall time. */
+static double OnWorker(LPTHREAD_START_ROUTINE proc, void* argument) {
+    double start = Now();
+    HANDLE thread = CreateThread(NULL, 0, proc, argument, 0, NULL);
+    if (thread == NULL) return -1;
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        Pump();
+        if (r == WAIT_OBJECT_0) break;
+    }
+    CloseHandle(thread);
+    return Now() - start;
+}
+
+static void ReleaseTable() {
+    for (int i = 0; i < PATIENT_TABLE_SLOTS; i++)
+        if (PatientHitsTable[i] != NULL) ReleasePatientHits(PatientHitsTable[i]);
+    ClearHitTable();
+}
+
+typedef struct Keys {
+    std::vector<uint32_t> folder, file;
+} Keys;
+
+static void Walk(int index, int fileFlag, int wanted, std::vector<uint32_t>* out) {
+    char keyText[KEY_TEXT_SIZE];
+    for (DWORD key = HDFirstKey(index, keyText); key != 0; key = HDNextKey(index, keyText))
+        if (GetDossiersType(keyText, fileFlag) == wanted) out->push_back((uint32_t)key);
+}
+
+enum { PASS_READS = 0, PASS_SCAN = 1, PASS_MATCH = 2 };
+
+typedef struct Pass {
+    int family;
+    const char* pattern;
+    void* folderRecord;
+    long long bytes;
+    long documents;
+} Pass;
+
+static void Consume(Pass* pass, HGLOBAL text, int how, const void* header, DWORD key, int fromFile,
+                    int forms) {
+    if (text == NULL) return;
+    pass->documents++;
+    if (how == PASS_MATCH) {
+        MatchDocument(text, pass->pattern, header, key, fromFile, forms);
+        return;
+    }
+    const char* p = (const char*)GlobalLock(text);
+    if (p != NULL && how == PASS_SCAN) {
+        pass->bytes += (long long)strlen(p);
+        volatile const char* found = FindFolded(p, pass->pattern);
+        (void)found;
+    }
+    GlobalUnlock(text);
+    GlobalFree(text);
+}
+
+static void RunPass(Pass* pass, const Keys* keys, int how) {
+    unsigned char letter[LETTER_HEADER_SIZE], prescription[PRESCRIPTION_HEADER_SIZE];
+    char keyText[KEY_TEXT_SIZE];
+    int forms = pass->family == FAMILY_FORMS;
+    HDFirstKey(INDEX_FOLDERS, keyText);
+    for (uint32_t key : keys->folder) {
+        ReadDossiers2(key, pass->folderRecord);
+        int type = RecordU8(pass->folderRecord, HEADER_TYPE);
+        if (type == DOC_TYPE_LETTER)
+            Consume(pass, ReadXMLCourriers(key, letter, 0), how, letter, key, 0, forms);
+        else if (type == DOC_TYPE_PRESCRIPTION)
+            Consume(pass, ReadXMLOrdonnances(key, prescription, 0), how, prescription, key, 0, 0);
+    }
+    HDFirstKey(FileIndexOf(pass->family), keyText);
+    for (uint32_t key : keys->file) {
+        if (pass->family == FAMILY_PRESCRIPTIONS)
+            Consume(pass, ReadXMLFileOrdonnances(key, prescription), how, prescription, key, 1, 0);
+        else
+            Consume(pass, ReadXMLFileCourriers(key, letter), how, letter, key, 1, forms);
+    }
+}
+
+typedef struct FillJob {
+    HWND window;
+    void *patient, *sesam, *extensions;
+} FillJob;
+
+static DWORD WINAPI FillOnWorker(LPVOID argument) {
+    FillJob* job = (FillJob*)argument;
+    FillResultList(job->window, job->patient, job->sesam, job->extensions);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: searchrun_bench MODE TEXT [FILL_PATIENTS]\n");
+        return 2;
+    }
+    int mode = atoi(argv[1]);
+    const char* text = argv[2];
+    int fillPatients = argc > 3 ? atoi(argv[3]) : 10000;
+    QueryPerformanceFrequency(&Frequency);
+    g_instance = GetModuleHandleA(NULL);
+    INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                     ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    HDOpenSession(1);
+
+    double t0 = Now();
+    HWND window = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+    Pump();
+    printf("main window with cabinet opening: %.3f s (host level %d)\n", Now() - t0, (int)HostApiLevel);
+    if (window == NULL) return 1;
+
+    /* 1. The real run. */
+    int radio[] = {IDC_RADIO_LETTERS, IDC_RADIO_PRESCRIPTIONS, IDC_RADIO_FORMS, IDC_RADIO_FORM_TEXT};
+    for (int id : radio)
+        CheckDlgButton(window, id, id == radio[mode & 3] ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(window, IDC_SEARCH_TEXT, text);
+    /* The first run reads the texts from disk; the second finds them in the host's memory and
+     * first releases the rows of the first. */
+    for (int round = 1; round <= 2; round++) {
+        LaunchDecision();
+        double run = OnWorker(RunSearch, window);
+        char summary[300] = "";
+        SendMessageA(GetDlgItem(window, IDC_STATUS_BAR), SB_GETTEXTA, 2, (LPARAM)summary);
+        int rows = (int)SendMessageA(GetDlgItem(window, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0);
+        printf("RunSearch mode %d \"%s\", run %d: %.3f s wall, %d rows, summary \"%s\"\n", mode, text, round,
+               run, rows, summary);
+    }
+
+    /* 2. The phases. */
+    char pattern[SEARCH_TEXT_SIZE];
+    StrCopy(pattern, sizeof pattern, text);
+    FoldTextInPlace(pattern);
+    int family = SearchFamilyOf(mode);
+    HGLOBAL patients = OpenPatients(0);
+    HGLOBAL folders = OpenDossiers(1365, 0, 0, 0);
+    HGLOBAL fileOrd = OpenFileOrdonnances(0), fileCou = OpenFileCourriers(0);
+    HGLOBAL sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
+    Pass pass = {family, pattern, GlobalLock(folders), 0, 0};
+    Keys keys;
+    double t = Now();
+    Walk(INDEX_FOLDERS, 0, WantedDocumentType(family), &keys.folder);
+    Walk(FileIndexOf(family), 1, WantedDocumentType(family), &keys.file);
+    double walk = Now() - t;
+    t = Now();
+    SortKeys(keys.folder.data(), (int)keys.folder.size());
+    SortKeys(keys.file.data(), (int)keys.file.size());
+    double sort = Now() - t;
+    double best[3] = {1e9, 1e9, 1e9};
+    for (int repeat = 0; repeat < 3; repeat++) {
+        for (int how = PASS_READS; how <= PASS_MATCH; how++) {
+            ReleaseTable();
+            pass.bytes = 0;
+            pass.documents = 0;
+            t = Now();
+            RunPass(&pass, &keys, how);
+            double s = Now() - t;
+            if (s < best[how]) best[how] = s;
+        }
+    }
+    long documents = pass.documents;
+    int matched = OccurrenceTotal, found = PatientsWithHits;
+    ReleaseTable();
+    pass.bytes = 0;
+    RunPass(&pass, &keys, PASS_SCAN);
+    ReleaseTable();
+    printf("keys: %zu + %zu, walk (host) %.3f s, sort %.4f s\n", keys.folder.size(), keys.file.size(), walk,
+           sort);
+    printf("documents read: %ld, %.1f MB of text; %d matching, %d patients\n", documents, pass.bytes / 1e6,
+           matched, found);
+    printf("reads only (host): %.3f s\n", best[PASS_READS]);
+    printf("reads + plain folded scan: %.3f s -> scanning the texts %.3f s\n", best[PASS_SCAN],
+           best[PASS_SCAN] - best[PASS_READS]);
+    printf("reads + MatchDocument: %.3f s -> matching %.3f s, beyond the plain scan %.3f s (%.0f %% of the "
+           "scan)\n",
+           best[PASS_MATCH], best[PASS_MATCH] - best[PASS_READS], best[PASS_MATCH] - best[PASS_SCAN],
+           100.0 * (best[PASS_MATCH] - best[PASS_SCAN]) / (best[PASS_SCAN] - best[PASS_READS]));
+
+    /* 3. Filling the list for many patients, from a worker thread as the run does. */
+    if (fillPatients > 0) {
+        ReleaseTable();
+        char keyText[KEY_TEXT_SIZE];
+        int added = 0;
+        for (DWORD key = HDFirstKey(INDEX_FOLDERS, keyText); key != 0 && added < fillPatients;
+             key = HDNextKey(INDEX_FOLDERS, keyText)) {
+            int type = GetDossiersType(keyText, 0);
+            if (type != DOC_TYPE_LETTER && type != DOC_TYPE_PRESCRIPTION) continue;
+            ReadDossiers2(key, pass.folderRecord);
+            int32_t patient = (int32_t)RecordU32(pass.folderRecord, HEADER_PATIENT);
+            if (patient < 0 || patient >= PATIENT_TABLE_SLOTS || PatientHitsTable[patient] != NULL) continue;
+            AddHit(RecordForPatient(patient), RecordU32(pass.folderRecord, HEADER_DATE), "Dr Bench", key, 0);
+            added++;
+        }
+        OccurrenceTotal = added;
+        FillJob job = {window, GlobalLock(patients), GlobalLock(sesam), GlobalLock(extensions)};
+        for (int level = 1; level <= 2; level++) {
+            HostApiLevel = level;
+            double fill = OnWorker(FillOnWorker, &job);
+            printf("FillResultList, %d patients, host level %d: %.3f s (%.0f rows/s)\n", added, level, fill,
+                   added / fill);
+            t = Now();
+            FillOnWorker(&job);
+            printf("  the same on the window's own thread (no cross-thread messages): %.3f s\n", Now() - t);
+        }
+        SendMessageA(GetDlgItem(window, IDC_RESULT_LIST), LVM_DELETEALLITEMS, 0, 0);
+        ReleaseTable();
+    }
+    GlobalUnlock(folders);
+    ClosePatients(patients);
+    CloseDossiers(folders);
+    CloseFileOrdonnances(fileOrd);
+    CloseFileCourriers(fileCou);
+    CloseInfoSesam(sesam);
+    CloseExtensions(extensions);
+    DestroyWindow(window);
+    HDCloseCabinet();
+    HDCloseSession();
+    return 0;
+}
