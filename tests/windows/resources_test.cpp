@@ -120,6 +120,15 @@ TEST_F(MainDialogTemplate, WindowCaptionStyleAndPlace) {
                                       WS_MINIMIZEBOX, WS_MAXIMIZEBOX})
         EXPECT_EQ(style & s, s) << std::hex << s;
     EXPECT_EQ(GetMenu(dialog_), (HMENU)NULL);
+    // The template's font: MS Sans Serif at 8 points (11 pixels high at 96 dpi).
+    HFONT font = (HFONT)SendMessageA(dialog_, WM_GETFONT, 0, 0);
+    ASSERT_NE(font, (HFONT)NULL);
+    LOGFONTA lf;
+    ASSERT_EQ(GetObjectA(font, sizeof lf, &lf), (int)sizeof lf);
+    EXPECT_STREQ(lf.lfFaceName, "MS Sans Serif");
+    HDC dc = GetDC(dialog_);
+    EXPECT_EQ(-lf.lfHeight, MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72));
+    ReleaseDC(dialog_, dc);
     // Placed at (36, 12) dialog units from the screen's top-left corner, client 389 x 226 units.
     RECT place = PixelsOf(dialog_, 36, 12, 389, 226);
     RECT window, client;
