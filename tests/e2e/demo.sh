@@ -121,6 +121,8 @@ demo_close() {
 wineserver -k 2>/dev/null || true
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 || true
+# However the demonstration ends, the program and the persistent wineserver go with it.
+trap 'e2e_cleanup; wineserver -k 2>/dev/null || true' EXIT
 
 for DEMO_STEP in $DEMO_STEPS; do
     e2e_log "step: $DEMO_STEP"
@@ -130,7 +132,5 @@ for DEMO_STEP in $DEMO_STEPS; do
         break
     fi
 done
-e2e_cleanup
-wineserver -k 2>/dev/null || true
 [ "$DEMO_FAILED" -eq 0 ] && e2e_log "demonstration complete" || e2e_log "demonstration had problems"
 exit "$DEMO_FAILED"
