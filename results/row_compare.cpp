@@ -33,7 +33,8 @@ int CompareNoCaseAscii(const char* a, const char* b) {
 static int LeadingDigits(const char* s) {
     char digits[SORT_CELL_SIZE];
     size_t n = 0;
-    while (n + 1 < sizeof digits && s[n] >= '0' && s[n] <= '9') n++;
+    while (n + 1 < sizeof digits && s[n] >= '0' && s[n] <= '9')
+        n++;
     StrCopyN(digits, sizeof digits, s, n);
     return StrLeadingInt(digits);
 }
