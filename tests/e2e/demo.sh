@@ -5,7 +5,8 @@
 #
 #   tests/e2e/demo.sh BIN OUTDIR
 #     BIN     folder of sondrel.exe, e2e_driver.exe and HDAPI5.DLL
-#     OUTDIR  screenshots (*.png), the result rows (results.txt), the export (demo-export.xls) and
+#     OUTDIR  screenshots (*.png; main-window.png shows the list filled by the search and its
+#             summary), the result rows (results.txt), the export (demo-export.xls) and
 #             the log of the run (demo.log)
 #
 # The demonstration is a list of steps, DEMO_STEPS, each a shell function demo_<step>; to show more,
@@ -22,7 +23,7 @@ source "$(dirname "$0")/lib.sh"
 exec 2> >(tee "$E2E_ARTIFACTS/demo.log" >&2)
 
 DEMO_SEARCH_TEXT=${DEMO_SEARCH_TEXT:-Zelmorin}
-DEMO_STEPS=${DEMO_STEPS:-start search export close}
+DEMO_STEPS=${DEMO_STEPS:-start search viewer export close}
 DEMO_FAILED=0
 
 # A failing step is reported, photographed, and the next steps still run.
@@ -46,18 +47,28 @@ demo_until() {
 
 # ---- steps --------------------------------------------------------------------------------------
 
-# Starts Sondrel and shows its main window.
+# Starts Sondrel and shows its main window as it opens.
 demo_start() {
     sondrel_start
     sondrel_wait_main 60000
     sleep 1
-    e2e_screenshot main-window
+    e2e_screenshot start
+}
+
+# Maximises the main window with a double-click on its caption, so that the status bar has room
+# for the summary beside the cabinet's path and name.
+demo_maximise() {
+    local l t r b
+    read -r l t r b < <(drv window-rect "$SONDREL_CAPTION") || return 1
+    x_double_click $(((l + r) / 2)) $((t + 10))
+    sleep 1
 }
 
 status_summary_shown() { drv sb-text "$SONDREL_CAPTION" 2 | grep -q ' occ\. - .*(en [0-9]'; }
 
 # Searches the prescriptions for DEMO_SEARCH_TEXT: the text typed into the search field, "Lancer"
-# clicked, the end of the run awaited in the status bar; the rows are saved in results.txt.
+# clicked, the end of the run awaited in the status bar; the rows are saved in results.txt and the
+# maximised window, with the filled list and the summary, is photographed as main-window.png.
 demo_search() {
     drv state "$SONDREL_CAPTION" 11714 >/dev/null || { e2e_log "no status bar yet: search skipped"; return 0; }
     click_control 240
@@ -71,8 +82,31 @@ demo_search() {
     e2e_log "status: $(drv sb-text "$SONDREL_CAPTION" 2)"
     e2e_log "$(drv lv-count "$SONDREL_CAPTION") rows"
     drv lv-rows "$SONDREL_CAPTION" > "$E2E_ARTIFACTS/results.txt"
-    sleep 0.5
-    e2e_screenshot search-results
+    [ -s "$E2E_ARTIFACTS/results.txt" ] || demo_problem "the search listed no patient"
+    demo_maximise || e2e_log "the window could not be maximised"
+    e2e_screenshot main-window
+}
+
+viewer_caption() { drv find " occurence"; }
+
+# Opens the first row's documents in the viewer ("Ouvrir"), photographs it and closes it.
+demo_viewer() {
+    [ "$(drv lv-count "$SONDREL_CAPTION" 2>/dev/null)" -gt 0 ] 2>/dev/null ||
+        { e2e_log "no rows: viewer skipped"; return 0; }
+    drv lv-select "$SONDREL_CAPTION" 0 || { demo_problem "cannot select the first row"; return 1; }
+    click_control 245
+    demo_until 10 viewer_caption >/dev/null || {
+        sondrel_dismiss_messages >/dev/null && e2e_log "the viewer is not there yet: skipped" && return 0
+        demo_problem "no viewer"
+        return 1
+    }
+    local caption
+    caption=$(viewer_caption)
+    e2e_log "viewer: $caption"
+    sleep 1
+    e2e_screenshot viewer
+    close_by_click "$caption"
+    demo_until 10 eval '! drv exists "$caption"' || demo_problem "the viewer stays open"
 }
 
 # The Windows path of a Unix path, as Wine's Z: drive shows it.

@@ -208,6 +208,20 @@ bool CloseBox(HWND w, POINT* at) {
     return true;
 }
 
+struct Containing {
+    const char* part;
+    std::string caption;
+};
+
+BOOL CALLBACK ContainingProc(HWND w, LPARAM param) {
+    Containing* c = (Containing*)param;
+    if (!IsWindowVisible(w)) return TRUE;
+    std::string caption = TextOf(w);
+    if (caption.find(c->part) == std::string::npos) return TRUE;
+    c->caption = caption;
+    return FALSE;
+}
+
 BOOL CALLBACK ListProc(HWND w, LPARAM) {
     RECT rc;
     GetWindowRect(w, &rc);
@@ -225,6 +239,7 @@ int Usage() {
           "  wait-gone CAPTION MS          wait until no visible window has the caption\n"
           "  exists CAPTION                exit 0 when a visible window has the caption\n"
           "  windows                       list the top-level windows\n"
+          "  find TEXT                     full caption of a visible window whose caption contains TEXT\n"
           "  window-rect CAPTION           left top right bottom (screen)\n"
           "  client-size CAPTION           width height of the client area\n"
           "  coords CAPTION ID...          screen centre x y of each control\n"
@@ -273,6 +288,14 @@ int main(int argc, char** argv) {
     }
     if (argc < 3) return Usage();
     const char* caption = argv[2];
+
+    if (cmd == "find") {
+        Containing c = {caption, std::string()};
+        EnumWindows(ContainingProc, (LPARAM)&c);
+        if (c.caption.empty()) return 1;
+        PrintLine(ToUtf8(c.caption));
+        return 0;
+    }
 
     if (cmd == "wait-window" || cmd == "wait-gone") {
         DWORD limit = (DWORD)num(3), start = GetTickCount();
