@@ -38,12 +38,12 @@ until_true 10 is_idle || e2e_fail "button 219 reads \"$(launch_caption)\" after 
 
 # A close during a search waits for the search to stop. A one-letter text in the prescriptions makes
 # the longest run of the cabinet (some seconds); the places to click are read beforehand so that the
-# close comes right after the start.
+# close comes right after the start. (On this small cabinet the run may be over before the close is
+# seen held; the search test repeats this on a large cabinet.)
 drv set-text "$SONDREL_CAPTION" 235 "e" || e2e_fail "no search edit"
 read -r lx ly < <(drv coords "$SONDREL_CAPTION" 219) || e2e_fail "no button 219"
 read -r cx cy < <(drv close-box "$SONDREL_CAPTION") || e2e_fail "no close box"
 x_click "$lx" "$ly"
-until_true 10 is_searching || e2e_log "the search was not seen running"
 x_click "$cx" "$cy"
 if is_searching; then
     # Still searching after the close: the window is still there, the close is deferred.
