@@ -196,6 +196,7 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
         FieldText(code, sizeof code, infoSesamRecord, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE);
         LookupSchemeInTable(schemes, StrLeadingInt(code), cell, size);
     } else if (HostApiLevel == 2) {
+        if (extensionsRecord == NULL) return;
         MakeExtensionsKey(keyText, patientNumber);
         keyText[KEY_TEXT_SIZE - 1] = 0;
         DWORD key = HDFindKey(INDEX_FOLDERS, keyText);

@@ -25,6 +25,7 @@
 #include "search/search_run.h"
 
 #include <commctrl.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -152,6 +153,9 @@ static int CollectAllKeys(SearchRun* run) {
     int fileCount = HDNumberOfKey(run->fileIndex);
     if (folderCount <= 0) folderCount = 1;
     if (fileCount < 0) fileCount = 0;
+    /* A count whose byte size does not fit a size_t (a faulty host) cannot be allocated either. */
+    if ((size_t)folderCount > SIZE_MAX / sizeof(uint32_t) || (size_t)fileCount > SIZE_MAX / sizeof(uint32_t))
+        return 0;
     run->folderKeys = (uint32_t*)malloc((size_t)folderCount * sizeof(uint32_t));
     run->fileKeys = (uint32_t*)malloc((size_t)(fileCount > 0 ? fileCount : 1) * sizeof(uint32_t));
     if (run->folderKeys == NULL || run->fileKeys == NULL) return 0;
