@@ -322,7 +322,7 @@ typedef struct Patient {
     int role;
 } Patient;
 
-typedef struct CabinetSpec {
+typedef struct CabinetPlan {
     const char* dir;
     const char* pass; /* "" writes no PASS line */
     const char* name;
@@ -331,7 +331,7 @@ typedef struct CabinetSpec {
     int edgeCases; /* 1 for the main cabinet */
     uint64_t seed;
     uint64_t stream;
-} CabinetSpec;
+} CabinetPlan;
 
 static const GenDate kToday = {GEN_TODAY_YEAR, GEN_TODAY_MONTH, GEN_TODAY_DAY};
 
@@ -797,10 +797,10 @@ static int WriteFile(const std::filesystem::path& path, Buf* b, GenStats* stats,
     return ok;
 }
 
-static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetSpec* spec, GenStats* stats,
+static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetPlan* plan, GenStats* stats,
                         char* error, size_t errorSize) {
     std::error_code ec;
-    std::filesystem::path dir = cabinetsDir / spec->dir;
+    std::filesystem::path dir = cabinetsDir / plan->dir;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
         snprintf(error, errorSize, "cannot create %s", dir.string().c_str());
@@ -817,23 +817,23 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
     memset(&w, 0, sizeof w);
     w.stats = stats;
     w.out.file = f;
-    RngSeed(&w.rng, spec->seed, spec->stream);
+    RngSeed(&w.rng, plan->seed, plan->stream);
     w.key39.odd = (uint32_t)RngNext(&w.rng) | 1u;
     w.key39.bits = 32;
     w.key284.odd = (uint32_t)RngNext(&w.rng) | 1u;
     w.key284.bits = 32;
     w.key282.odd = (uint32_t)RngNext(&w.rng) | 1u;
-    w.key282.bits = BitLength((uint64_t)spec->documents) + 2;
+    w.key282.bits = BitLength((uint64_t)plan->documents) + 2;
     if (w.key282.bits < 12) w.key282.bits = 12;
     if (w.key282.bits > 32) w.key282.bits = 32;
 
     /* Patients. */
-    std::vector<Patient> patients((size_t)spec->patients);
+    std::vector<Patient> patients((size_t)plan->patients);
     memset(patients.data(), 0, patients.size() * sizeof(Patient));
     ChooseNumbers(&w.rng, patients);
     for (Patient& p : patients)
         PlainPatient(&w.rng, &p);
-    if (spec->edgeCases) {
+    if (plan->edgeCases) {
         /* Slot 0 is patient 1 and slot 1 the top number (see ChooseNumbers). */
         for (int role = ROLE_FIRST; role < ROLE_COUNT && role - 1 < (int)patients.size(); role++)
             EdgePatient(&w.rng, &patients[(size_t)role - 1], role);
@@ -849,7 +849,7 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
         total += weight;
         prefix[i] = total;
     }
-    int remaining = spec->documents;
+    int remaining = plan->documents;
     for (Patient& p : patients) {
         if (p.role == ROLE_AUTHORS) {
             p.docs = remaining < AUTHORS_PATIENT_DOCS ? remaining : AUTHORS_PATIENT_DOCS;
@@ -890,13 +890,13 @@ static int WriteCabinet(const std::filesystem::path& cabinetsDir, const CabinetS
     }
 
     BufPut(&w.out, "HDCAB 1\r\n# ");
-    BufPut(&w.out, spec->name);
+    BufPut(&w.out, plan->name);
     BufPut(&w.out, " – cabinet généré par gencab\r\nTODAY ");
     BufPutDate(&w.out, kToday);
     BufCrLf(&w.out);
-    if (spec->pass[0]) {
+    if (plan->pass[0]) {
         BufPut(&w.out, "PASS ");
-        BufPut(&w.out, spec->pass);
+        BufPut(&w.out, plan->pass);
         BufCrLf(&w.out);
     }
     BufCrLf(&w.out);
@@ -956,24 +956,24 @@ int GenerateTree(const char* outDir, const GenTreeOptions* options, GenStats* st
     /* The main cabinet first: the prefix set-up makes the first cabinet of the pass table the one
      * used last. Directory names differ in case on purpose (the program compares them ignoring
      * case). */
-    const CabinetSpec specs[] = {
+    const CabinetPlan plans[] = {
         {"CABINET1", "parc2026", "Cabinet Médical du Parc", options->patients, options->documents, 1,
          options->seed, 1},
         {"Noel", "noel", "Cabinet du Dr Noël", 30, 240, 0, options->seed, 2},
         {"pediatrie", "", "Pédiatrie Sainte-Thérèse", 20, 120, 0, options->seed, 3},
     };
-    for (const CabinetSpec& spec : specs)
-        if (!WriteCabinet(cabinets, &spec, stats, error, errorSize)) return 0;
+    for (const CabinetPlan& plan : plans)
+        if (!WriteCabinet(cabinets, &plan, stats, error, errorSize)) return 0;
 
     Buf b;
     memset(&b, 0, sizeof b);
     BufPut(&b, "# Table des cabinets : répertoire|mot de passe|nom\r\n");
-    for (const CabinetSpec& spec : specs) {
-        BufPut(&b, spec.dir);
+    for (const CabinetPlan& plan : plans) {
+        BufPut(&b, plan.dir);
         BufPutC(&b, '|');
-        BufPut(&b, spec.pass);
+        BufPut(&b, plan.pass);
         BufPutC(&b, '|');
-        BufPut(&b, spec.name);
+        BufPut(&b, plan.name);
         BufCrLf(&b);
     }
     int ok = WriteFile(cabinets / "passes.txt", &b, stats, error, errorSize);
