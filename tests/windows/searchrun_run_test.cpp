@@ -8,7 +8,6 @@
 
 #include "catalogue/form_catalogue.h"
 #include "search/result_list.h"
-#include "search/search_run_plan.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -277,45 +276,6 @@ TEST_F(SearchRunTest, MoreThan65535DocumentsShowTrueProgress) {
     EXPECT_EQ(ProgressPos(), 70000);
     EXPECT_EQ(RunningReports(), 70000 / 1401) << "every 1401st document: 49 reports";
     EXPECT_EQ(Rows(), (RowPairs{{"7", "1"}}));
-}
-
-TEST(SearchRunPlan, FamiliesIndexesStepsAndCatalogueSelection) {
-    EXPECT_EQ(SearchFamilyOf(0), FAMILY_LETTERS);
-    EXPECT_EQ(SearchFamilyOf(1), FAMILY_PRESCRIPTIONS);
-    EXPECT_EQ(SearchFamilyOf(2), FAMILY_FORMS);
-    EXPECT_EQ(SearchFamilyOf(3), FAMILY_FORMS);
-    EXPECT_EQ(WantedDocumentType(FAMILY_PRESCRIPTIONS), 7);
-    EXPECT_EQ(WantedDocumentType(FAMILY_FORMS), 6);
-    EXPECT_EQ(FileIndexOf(FAMILY_PRESCRIPTIONS), 282);
-    EXPECT_EQ(FileIndexOf(FAMILY_LETTERS), 284);
-    EXPECT_EQ(FileIndexOf(FAMILY_FORMS), 284);
-    const FormCatalogueData* builtin = BuiltinFormCatalogue();
-    EXPECT_EQ(FormIdAt(builtin, -1), nullptr) << "CB_ERR";
-    EXPECT_EQ(FormIdAt(builtin, builtin->count), nullptr);
-    EXPECT_STREQ(FormIdAt(builtin, builtin->count - 1), builtin->entries[builtin->count - 1].formId);
-    EXPECT_EQ(FormIdAt(NULL, 0), nullptr);
-    /* Reports: every (total / 50 + 1)-th document; fewer than 50 documents: every one. */
-    const struct {
-        int total, reports, firstAt;
-    } cases[] = {{0, 0, 0}, {1, 1, 1}, {49, 49, 1}, {50, 25, 2}, {120, 40, 3}, {5000000, 49, 100001}};
-    for (const auto& c : cases) {
-        ProgressCounter progress;
-        StartProgress(&progress, c.total);
-        int reports = 0, firstAt = 0;
-        for (int i = 0; i < c.total; i++) {
-            if (CountDocument(&progress)) {
-                reports++;
-                if (firstAt == 0) firstAt = progress.processed;
-            }
-        }
-        EXPECT_EQ(reports, c.reports) << c.total;
-        EXPECT_EQ(firstAt, c.firstAt) << c.total;
-        EXPECT_EQ(progress.processed, c.total);
-    }
-    uint32_t keys[] = {5, 0xFFFFFFFFu, 1, 0x80000000u, 3};
-    SortKeys(keys, 5);
-    EXPECT_EQ(std::vector<uint32_t>(keys, keys + 5),
-              (std::vector<uint32_t>{1, 3, 5, 0x80000000u, 0xFFFFFFFFu}));
 }
 
 // ---- the generated cabinet against an independent reference -----------------------------------
