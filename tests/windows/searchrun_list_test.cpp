@@ -9,6 +9,9 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using searchrun::SearchRunFixture;
@@ -237,6 +240,51 @@ TEST_F(ResultListTest, MissingRecordsLeaveTheirColumnsEmpty) {
     EXPECT_EQ(Column(1), (Cells{"", "", "", ""}));
     EXPECT_EQ(Column(8), (Cells{"", "", "", ""}));
     EXPECT_EQ(Column(3), (Cells{"3", "1", "1", "1"}));
+}
+
+// From another thread (as the search run calls them) the fill and the release are carried out on
+// the list's own thread while the caller waits; this thread serves the window meanwhile.
+TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    HGLOBAL patients = OpenPatients(0), sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
+    void* p = GlobalLock(patients);
+    void* s = GlobalLock(sesam);
+    void* x = GlobalLock(extensions);
+    auto onWorker = [this](std::function<void()> work) {
+        std::atomic<bool> done(false);
+        std::thread worker([&] {
+            work();
+            done = true;
+        });
+        DWORD start = GetTickCount();
+        while (!done && GetTickCount() - start < 10000) {
+            Pump();
+            Sleep(1);
+        }
+        worker.join();
+        ASSERT_TRUE(done);
+    };
+    HWND dialog = dialog_;
+    onWorker([&] { FillResultList(dialog, p, s, x); });
+    ASSERT_EQ(RowCount(), 4);
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", ""}));
+    EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
+    EXPECT_EQ(RowRecord(3), PatientHitsTable[40]);
+    EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "6 occ. - 4 Patients (en ")) << StatusText(dialog_, 2);
+
+    /* The rows now own the records: the table lets go of them, and the release frees them. */
+    ClearHitTable();
+    onWorker([&] { ReleaseListedRecords(dialog); });
+    EXPECT_EQ(RowCount(), 0);
+    GlobalUnlock(patients);
+    ClosePatients(patients);
+    GlobalUnlock(sesam);
+    CloseInfoSesam(sesam);
+    GlobalUnlock(extensions);
+    CloseExtensions(extensions);
 }
 
 } // namespace
