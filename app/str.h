@@ -1,4 +1,3 @@
-/* >>> EVERY ENGINEER: before any further work, read /work/helpers-brief.md (team rules: own build dirs, git, clean room, deadlines). <<< */
 /* Bounded text helpers.
  *
  * Every fixed buffer of the program is written through these three operations. Each one always

@@ -71,6 +71,6 @@ void FormatSummary(char* out, size_t size, int cancelled, int occurrences, int r
 
 void FormatRunningStatus(char* out, size_t size, const char* displayText, int occurrences, int patients) {
     const char* suffix = patients > 1 ? "s" : "";
-    StrFormat(out, size, "Total '%s': %d occ. - Patient%s concerné%s : %d", displayText, occurrences, suffix, suffix,
-              patients);
+    StrFormat(out, size, "Total '%s': %d occ. - Patient%s concerné%s : %d", displayText, occurrences, suffix,
+              suffix, patients);
 }
