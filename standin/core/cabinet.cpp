@@ -383,21 +383,68 @@ void CabFree(Cabinet* cab) {
     CabInit(cab);
 }
 
-/* Scans a document body from the line after its D line. Fills the entry's body offset, length and
- * stuffed flag (when entry is not NULL); returns 0 when the file ended without the closing ".". */
-static int ScanBody(LineReader* r, CabEntry* entry) {
-    Line line;
-    int64_t start = r->bufOffset + (int64_t)r->pos;
-    int64_t end = start;
-    int stuffed = 0;
-    int closed = 0;
-    while (NextLine(r, &line)) {
-        if (line.whole && line.length == 1 && line.data[0] == '.') {
-            closed = 1;
+/* Skips the rest of a line that runs past the buffer, from r->pos; returns the file offset where its
+ * content ends (before "\r\n", "\n", or the end of the file). */
+static int64_t SkipLongLine(LineReader* r) {
+    int64_t length = r->bufOffset + (int64_t)r->pos;
+    char last = 0;
+    for (;;) {
+        const char* p = r->buf + r->pos;
+        size_t avail = r->end - r->pos;
+        const char* nl = (const char*)memchr(p, '\n', avail);
+        if (nl != NULL) {
+            size_t n = (size_t)(nl - p);
+            if (n > 0) last = nl[-1];
+            length = r->bufOffset + (int64_t)(r->pos + n);
+            r->pos += n + 1;
             break;
         }
-        if (line.length > 0 && line.data[0] == '.') stuffed = 1;
-        end = line.offset + line.fullLength;
+        if (avail > 0) last = p[avail - 1];
+        r->pos = r->end;
+        length = r->bufOffset + (int64_t)r->end;
+        Refill(r);
+        if (r->pos == r->end) break; /* end of file inside the line */
+    }
+    return last == '\r' ? length - 1 : length;
+}
+
+/* Scans a document body from the line after its D line. Fills the entry's body offset, length and
+ * stuffed flag (when entry is not NULL); returns 0 when the file ended without the closing ".".
+ * This is the loader's inner loop (most lines of a cabinet are body lines), so it works on the read
+ * buffer directly: one memchr per line, and a look at the first bytes of each line for the closing
+ * "." or a stuffed one. It cuts lines exactly as NextLine does. */
+static int ScanBody(LineReader* r, CabEntry* entry) {
+    int64_t start = r->bufOffset + (int64_t)r->pos;
+    int64_t end = start; /* end of the content of the last body line */
+    int stuffed = 0;
+    int closed = 0;
+    for (;;) {
+        /* At a line start: have its first three bytes at hand, or the end of the file. */
+        while (r->end - r->pos < 3 && !r->eof) Refill(r);
+        size_t avail = r->end - r->pos;
+        if (avail == 0) break;
+        const char* p = r->buf + r->pos;
+        if (p[0] == '.') {
+            size_t closing = 0;
+            if (avail == 1) closing = 1;                                  /* "." at the end of the file */
+            else if (p[1] == '\n') closing = 2;                          /* ".\n" */
+            else if (p[1] == '\r' && avail == 2) closing = 2;            /* ".\r" at the end of the file */
+            else if (p[1] == '\r' && p[2] == '\n') closing = 3;         /* ".\r\n" */
+            if (closing != 0) {
+                r->pos += closing;
+                closed = 1;
+                break;
+            }
+            stuffed = 1;
+        }
+        const char* nl = (const char*)memchr(p, '\n', avail);
+        if (nl != NULL) {
+            size_t n = (size_t)(nl - p);
+            end = r->bufOffset + (int64_t)(r->pos + n) - (n > 0 && nl[-1] == '\r' ? 1 : 0);
+            r->pos += n + 1;
+            continue;
+        }
+        end = SkipLongLine(r);
     }
     if (entry != NULL) {
         entry->bodyOffset = start;
