@@ -264,6 +264,29 @@ TEST_F(StandinCabinet, LinesLongerThanTheReadBufferAreHandled) {
     EXPECT_EQ(cab_.linesSkipped, 1u);
 }
 
+TEST_F(StandinCabinet, ClosingAndStuffedLinesAcrossReadChunkBoundaries) {
+    /* The reader fills a 4 MB buffer; put the closing ".\r\n" (or a stuffed line) at each position
+     * around the end of the first fill. */
+    const size_t chunk = 4u << 20;
+    const std::string head = "HDCAB 1\nD 39|1|6|5|0|0|a\n";
+    for (size_t k = 0; k <= 4; k++) {
+        for (int stuffedLast = 0; stuffedLast <= 1; stuffedLast++) {
+            size_t fill = chunk - k - head.size();
+            std::string filler;
+            filler.reserve(fill);
+            while (filler.size() + 100 <= fill) filler += std::string(99, 'x') + "\n";
+            if (filler.size() < fill) filler += std::string(fill - filler.size() - 1, 'y') + "\n";
+            ASSERT_EQ(head.size() + filler.size(), chunk - k);
+            std::string tail = stuffedLast ? "..z\r\n.\r\nP 3|A|B|0|\n" : ".\r\nP 3|A|B|0|\n";
+            ASSERT_EQ(Load(head + filler + tail), 1) << k;
+            std::string expected = stuffedLast ? filler + ".z" : filler.substr(0, filler.size() - 1);
+            EXPECT_EQ(Text(39, 1) == expected, true) << "k=" << k << " stuffed=" << stuffedLast;
+            EXPECT_NE(CabFindPatient(&cab_, 3), nullptr) << k;
+            EXPECT_EQ(cab_.linesSkipped, 0u);
+        }
+    }
+}
+
 TEST_F(StandinCabinet, WalkOrderIsKeyTextOrderAndLookupsFindEveryEntry) {
     ASSERT_EQ(Load("HDCAB 1\n"
                    "X 10|2|1\n"
