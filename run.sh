@@ -64,6 +64,10 @@ generate() { # size
 prepare_prefix() { # tree
   tools/wine-prefix.sh "$WINEPREFIX"
   standin/setup-prefix.sh "$WINEPREFIX" "$1" build/win/bin
+  # The set-up ran Wine without a display; a wineserver left from it would serve the GUI runs that
+  # follow and make every dialog fail to come up. End it now.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
 }
 
 # Runs a command with a display: the current one, or a private Xvfb.
