@@ -32,11 +32,11 @@ enum {
 
 typedef struct LineReader {
     FILE* file;
-    char* buf;         /* READ_CHUNK bytes */
-    size_t pos;        /* next unread byte in buf */
-    size_t end;        /* bytes held in buf */
-    int64_t bufOffset; /* file offset of buf[0] */
-    int eof;           /* fread gave nothing more */
+    char* buf;                    /* READ_CHUNK bytes */
+    size_t pos;                   /* next unread byte in buf */
+    size_t end;                   /* bytes held in buf */
+    int64_t bufOffset;            /* file offset of buf[0] */
+    int eof;                      /* fread gave nothing more */
     char longPrefix[LONG_PREFIX]; /* first bytes of the last over-long line */
 } LineReader;
 
@@ -133,7 +133,8 @@ void CabCopyText(char* dst, size_t size, const char* src, size_t n) {
     if (dst == NULL || size == 0) return;
     size_t len = 0;
     if (src != NULL) {
-        while (len < n && len < size - 1 && src[len] != 0) len++;
+        while (len < n && len < size - 1 && src[len] != 0)
+            len++;
         memcpy(dst, src, len);
     }
     dst[len] = 0;
@@ -169,10 +170,14 @@ static int ParseHex32(const char* s, size_t n, uint32_t* out) {
     for (size_t i = 0; i < n; i++) {
         char c = s[i];
         uint32_t d;
-        if (c >= '0' && c <= '9') d = (uint32_t)(c - '0');
-        else if (c >= 'a' && c <= 'f') d = (uint32_t)(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') d = (uint32_t)(c - 'A' + 10);
-        else return 0;
+        if (c >= '0' && c <= '9')
+            d = (uint32_t)(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            d = (uint32_t)(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            d = (uint32_t)(c - 'A' + 10);
+        else
+            return 0;
         v = v << 4 | d;
     }
     *out = v;
@@ -200,8 +205,10 @@ int CabParseDate(const char* text, size_t length, PackedDate* out) {
 }
 
 void CabFormatDate(char* out, size_t size, PackedDate date) {
-    if (date == 0) snprintf(out, size, "0");
-    else snprintf(out, size, "%02u/%02u/%04u", date & 0xFFu, (date >> 8) & 0xFFu, date >> 16);
+    if (date == 0)
+        snprintf(out, size, "0");
+    else
+        snprintf(out, size, "%02u/%02u/%04u", date & 0xFFu, (date >> 8) & 0xFFu, date >> 16);
 }
 
 uint32_t CabAge(PackedDate birth, PackedDate today) {
@@ -237,8 +244,8 @@ static size_t KeyTextInto(char* text, const CabEntry* entry) {
                                                        : 0;
     int withKey = entry->kind != CAB_KIND_SESAM && entry->kind != CAB_KIND_EXTENSIONS;
     if (entry->patient < 0 || entry->patient > 9999999) {
-        int n = withKey ? snprintf(text, CAB_KEY_TEXT_SIZE, "%s%07d%010u", prefix == 'D' ? "D" : "", (int)entry->patient,
-                                   entry->key)
+        int n = withKey ? snprintf(text, CAB_KEY_TEXT_SIZE, "%s%07d%010u", prefix == 'D' ? "D" : "",
+                                   (int)entry->patient, entry->key)
                         : snprintf(text, CAB_KEY_TEXT_SIZE, "%c%07d", prefix, (int)entry->patient);
         return n > 0 ? (size_t)n : 0;
     }
@@ -260,7 +267,9 @@ void CabKeyText(char* out, size_t size, const CabEntry* entry) {
     CabCopyText(out, size, text, n);
 }
 
-void CabSesamKeyText(char* out, size_t size, int32_t patient) { snprintf(out, size, "S%07d", (int)patient); }
+void CabSesamKeyText(char* out, size_t size, int32_t patient) {
+    snprintf(out, size, "S%07d", (int)patient);
+}
 
 void CabExtensionsKeyText(char* out, size_t size, int32_t patient) {
     snprintf(out, size, "X%07d", (int)patient);
@@ -369,7 +378,9 @@ void CabInit(Cabinet* cab) {
     cab->duplicatesDropped = 0;
 }
 
-static void ReleaseVector(std::vector<uint32_t>* v) { std::vector<uint32_t>().swap(*v); }
+static void ReleaseVector(std::vector<uint32_t>* v) {
+    std::vector<uint32_t>().swap(*v);
+}
 
 void CabFree(Cabinet* cab) {
     if (cab->file != NULL) fclose(cab->file);
@@ -420,16 +431,21 @@ static int ScanBody(LineReader* r, CabEntry* entry) {
     int closed = 0;
     for (;;) {
         /* At a line start: have its first three bytes at hand, or the end of the file. */
-        while (r->end - r->pos < 3 && !r->eof) Refill(r);
+        while (r->end - r->pos < 3 && !r->eof)
+            Refill(r);
         size_t avail = r->end - r->pos;
         if (avail == 0) break;
         const char* p = r->buf + r->pos;
         if (p[0] == '.') {
             size_t closing = 0;
-            if (avail == 1) closing = 1;                                  /* "." at the end of the file */
-            else if (p[1] == '\n') closing = 2;                          /* ".\n" */
-            else if (p[1] == '\r' && avail == 2) closing = 2;            /* ".\r" at the end of the file */
-            else if (p[1] == '\r' && p[2] == '\n') closing = 3;         /* ".\r\n" */
+            if (avail == 1)
+                closing = 1; /* "." at the end of the file */
+            else if (p[1] == '\n')
+                closing = 2; /* ".\n" */
+            else if (p[1] == '\r' && avail == 2)
+                closing = 2; /* ".\r" at the end of the file */
+            else if (p[1] == '\r' && p[2] == '\n')
+                closing = 3; /* ".\r\n" */
             if (closing != 0) {
                 r->pos += closing;
                 closed = 1;
@@ -455,7 +471,9 @@ static int ScanBody(LineReader* r, CabEntry* entry) {
     return closed;
 }
 
-static bool PatientLess(const CabPatient& a, const CabPatient& b) { return a.number < b.number; }
+static bool PatientLess(const CabPatient& a, const CabPatient& b) {
+    return a.number < b.number;
+}
 
 /* Sort key of the walk order, built once for the sort. While every patient number of the index has
  * at most seven digits, key text order is the order of (prefix, patient, key) as numbers, packed into
@@ -519,7 +537,8 @@ static void BuildIndex(Cabinet* cab, int index, CabIndex* ix) {
             walk[i].entry = refs[i].entry;
         }
         std::sort(walk.begin(), walk.end(), WalkPackedLess);
-        for (size_t i = 0; i < kept; i++) ix->walk[i] = walk[i].entry;
+        for (size_t i = 0; i < kept; i++)
+            ix->walk[i] = walk[i].entry;
     } else {
         std::vector<WalkText> walk(kept);
         for (size_t i = 0; i < kept; i++) {
@@ -527,7 +546,8 @@ static void BuildIndex(Cabinet* cab, int index, CabIndex* ix) {
             walk[i].entry = refs[i].entry;
         }
         std::sort(walk.begin(), walk.end(), WalkTextLess);
-        for (size_t i = 0; i < kept; i++) ix->walk[i] = walk[i].entry;
+        for (size_t i = 0; i < kept; i++)
+            ix->walk[i] = walk[i].entry;
     }
     ix->byKey.swap(refs);
 }
@@ -566,7 +586,8 @@ static int LoadRecordLine(Cabinet* cab, const Line* line) {
             if (!ParseShortEntry(s[0], s + 2, n - 2, &e)) return 0;
             cab->entries.push_back(e);
             return 1;
-        default: break;
+        default:
+            break;
         }
     }
     if (StartsWith(line, "TODAY ")) {
@@ -644,10 +665,14 @@ int CabLoad(Cabinet* cab, const char* path) {
 
 const CabIndex* CabGetIndex(const Cabinet* cab, int index) {
     switch (index) {
-    case INDEX_FOLDERS: return &cab->folders;
-    case INDEX_PRESCRIPTION_FILES: return &cab->prescriptionFiles;
-    case INDEX_LETTER_FILES: return &cab->letterFiles;
-    default: return NULL;
+    case INDEX_FOLDERS:
+        return &cab->folders;
+    case INDEX_PRESCRIPTION_FILES:
+        return &cab->prescriptionFiles;
+    case INDEX_LETTER_FILES:
+        return &cab->letterFiles;
+    default:
+        return NULL;
     }
 }
 
@@ -657,8 +682,10 @@ const CabEntry* CabFindEntry(const Cabinet* cab, int index, uint32_t key) {
     size_t lo = 0, hi = ix->byKey.size();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
-        if (ix->byKey[mid].key < key) lo = mid + 1;
-        else hi = mid;
+        if (ix->byKey[mid].key < key)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     if (lo < ix->byKey.size() && ix->byKey[lo].key == key) return &cab->entries[ix->byKey[lo].entry];
     return NULL;
@@ -672,8 +699,10 @@ long CabFindKeyText(const Cabinet* cab, int index, const char* keyText) {
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
         KeyTextInto(probe, &cab->entries[ix->walk[mid]]);
-        if (strcmp(probe, keyText) < 0) lo = mid + 1;
-        else hi = mid;
+        if (strcmp(probe, keyText) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     if (lo < ix->walk.size()) {
         KeyTextInto(probe, &cab->entries[ix->walk[lo]]);
@@ -692,8 +721,10 @@ const CabPatient* CabFindPatient(const Cabinet* cab, int32_t number) {
     size_t lo = 0, hi = cab->patients.size();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
-        if (cab->patients[mid].number < number) lo = mid + 1;
-        else hi = mid;
+        if (cab->patients[mid].number < number)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     if (lo < cab->patients.size() && cab->patients[lo].number == number) return &cab->patients[lo];
     return NULL;

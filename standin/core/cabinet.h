@@ -31,44 +31,44 @@
 
 /* Kinds of index entries, by the letter of their cabinet line. */
 enum {
-    CAB_KIND_DOCUMENT = 'D', /* a document with a body, in any of the three indexes */
-    CAB_KIND_SESAM = 'S',    /* social-insurance entry of index 39 */
+    CAB_KIND_DOCUMENT = 'D',   /* a document with a body, in any of the three indexes */
+    CAB_KIND_SESAM = 'S',      /* social-insurance entry of index 39 */
     CAB_KIND_EXTENSIONS = 'X', /* extensions entry of index 39 */
-    CAB_KIND_OTHER = 'E'     /* any other index-39 entry, without text */
+    CAB_KIND_OTHER = 'E'       /* any other index-39 entry, without text */
 };
 
 /* Types the host gives the entries that carry no document. */
 enum { CAB_TYPE_SESAM = 30, CAB_TYPE_EXTENSIONS = 31 };
 
 enum {
-    CAB_KEY_TEXT_SIZE = 24,  /* longest key text, "D" + "-2147483648" + 10 digits, with terminator */
-    CAB_TEXT_SIZE = 22,      /* author (D) or scheme code (S) of an entry, with terminator */
-    CAB_PASS_SIZE = 260,     /* PASS line of a cabinet, with terminator */
-    CAB_PATH_SIZE = 1024     /* cabinet file path kept for reopening */
+    CAB_KEY_TEXT_SIZE = 24, /* longest key text, "D" + "-2147483648" + 10 digits, with terminator */
+    CAB_TEXT_SIZE = 22,     /* author (D) or scheme code (S) of an entry, with terminator */
+    CAB_PASS_SIZE = 260,    /* PASS line of a cabinet, with terminator */
+    CAB_PATH_SIZE = 1024    /* cabinet file path kept for reopening */
 };
 
 /* A patient of the P lines. */
 typedef struct CabPatient {
-    int32_t number;                            /* patient number */
-    PackedDate birth;                          /* 0 when unknown */
-    char lastName[PATIENT_LAST_NAME_SIZE];     /* cut to the record field */
-    char firstName[PATIENT_FIRST_NAME_SIZE];   /* cut to the record field */
-    char ssNumber[PATIENT_SS_NUMBER_SIZE];     /* as typed, cut to the record field */
+    int32_t number;                          /* patient number */
+    PackedDate birth;                        /* 0 when unknown */
+    char lastName[PATIENT_LAST_NAME_SIZE];   /* cut to the record field */
+    char firstName[PATIENT_FIRST_NAME_SIZE]; /* cut to the record field */
+    char ssNumber[PATIENT_SS_NUMBER_SIZE];   /* as typed, cut to the record field */
 } CabPatient;
 
 /* One entry of an index: a D, S, X or E line. */
 typedef struct CabEntry {
-    int64_t bodyOffset;     /* D: file offset of the first body byte */
-    uint32_t bodyLength;    /* D: body bytes on disk, dot-stuffed, without the line end before "." */
-    uint32_t key;           /* non-zero record number */
-    int32_t patient;        /* patient number */
-    PackedDate date;        /* D: document date, 0 for none */
-    uint32_t stamp;         /* D: document stamp */
-    int32_t code;           /* X: insurance scheme code */
-    uint16_t index;         /* 39, 282 or 284 */
-    uint16_t type;          /* D, E: document type; S 30; X 31 */
-    char kind;              /* CAB_KIND_* */
-    uint8_t stuffed;        /* D: 1 when some body line starts with "." on disk */
+    int64_t bodyOffset;       /* D: file offset of the first body byte */
+    uint32_t bodyLength;      /* D: body bytes on disk, dot-stuffed, without the line end before "." */
+    uint32_t key;             /* non-zero record number */
+    int32_t patient;          /* patient number */
+    PackedDate date;          /* D: document date, 0 for none */
+    uint32_t stamp;           /* D: document stamp */
+    int32_t code;             /* X: insurance scheme code */
+    uint16_t index;           /* 39, 282 or 284 */
+    uint16_t type;            /* D, E: document type; S 30; X 31 */
+    char kind;                /* CAB_KIND_* */
+    uint8_t stuffed;          /* D: 1 when some body line starts with "." on disk */
     char text[CAB_TEXT_SIZE]; /* D: author (cut to HEADER_AUTHOR_SIZE); S: scheme code text */
 } CabEntry;
 
@@ -84,18 +84,18 @@ typedef struct CabIndex {
 } CabIndex;
 
 typedef struct Cabinet {
-    FILE* file;                      /* open for the body reads; NULL when nothing is loaded */
-    char path[CAB_PATH_SIZE];        /* the cabinet.txt that was loaded */
-    PackedDate today;                /* TODAY line, 0 when absent */
-    int hasPass;                     /* 1 when a PASS line was seen */
-    char pass[CAB_PASS_SIZE];        /* PASS line text */
+    FILE* file;                       /* open for the body reads; NULL when nothing is loaded */
+    char path[CAB_PATH_SIZE];         /* the cabinet.txt that was loaded */
+    PackedDate today;                 /* TODAY line, 0 when absent */
+    int hasPass;                      /* 1 when a PASS line was seen */
+    char pass[CAB_PASS_SIZE];         /* PASS line text */
     std::vector<CabPatient> patients; /* ascending number, unique */
-    std::vector<CabEntry> entries;   /* in file order, duplicates included */
-    CabIndex folders;                /* index 39 */
-    CabIndex prescriptionFiles;      /* index 282 */
-    CabIndex letterFiles;            /* index 284 */
-    size_t linesSkipped;             /* malformed or unknown record lines */
-    size_t duplicatesDropped;        /* keys or patient numbers seen again */
+    std::vector<CabEntry> entries;    /* in file order, duplicates included */
+    CabIndex folders;                 /* index 39 */
+    CabIndex prescriptionFiles;       /* index 282 */
+    CabIndex letterFiles;             /* index 284 */
+    size_t linesSkipped;              /* malformed or unknown record lines */
+    size_t duplicatesDropped;         /* keys or patient numbers seen again */
 } Cabinet;
 
 /* One line of passes.txt. */

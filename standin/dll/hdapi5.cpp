@@ -55,8 +55,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-static void Lock(void) { EnterCriticalSection(&g_lock); }
-static void Unlock(void) { LeaveCriticalSection(&g_lock); }
+static void Lock(void) {
+    EnterCriticalSection(&g_lock);
+}
+static void Unlock(void) {
+    LeaveCriticalSection(&g_lock);
+}
 
 /* ---- record helpers ----------------------------------------------------------------------------- */
 
@@ -88,7 +92,9 @@ static void PutHeader(void* header, const CabEntry* entry) {
     PutText(header, HEADER_AUTHOR, HEADER_AUTHOR_SIZE, entry->text);
 }
 
-static HGLOBAL NewBlock(size_t size) { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size); }
+static HGLOBAL NewBlock(size_t size) {
+    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+}
 
 /* A movable block holding text and its terminator; NULL when memory is short. */
 static HGLOBAL NewTextBlock(const char* text, size_t length) {
@@ -164,8 +170,10 @@ HDAPI_DECL int HDAPI_CALL HDOpenCabinet(const char* cabinetsRoot, const char* ca
     CloseCabinetLocked();
     const char* root = cabinetsRoot != NULL && cabinetsRoot[0] != 0 ? cabinetsRoot : g_root;
     const char* directory = cabinetDirectory != NULL ? cabinetDirectory : "";
-    if (IsAbsolutePath(directory)) ok = snprintf(dir, sizeof dir, "%s", directory) < (int)sizeof dir;
-    else ok = JoinPath(dir, sizeof dir, root, directory);
+    if (IsAbsolutePath(directory))
+        ok = snprintf(dir, sizeof dir, "%s", directory) < (int)sizeof dir;
+    else
+        ok = JoinPath(dir, sizeof dir, root, directory);
     if (ok) ok = JoinPath(path, sizeof path, dir, "cabinet.txt");
     if (ok) {
         try {
@@ -252,7 +260,8 @@ HDAPI_DECL int HDAPI_CALL ReadPasses(int index, void* passRecord, char* cabinetN
         PutText(passRecord, PASS_STRING, PASS_STRING_SIZE, p != NULL ? p->pass : "");
         PutText(passRecord, PASS_DIRECTORY, PASS_DIRECTORY_SIZE, p != NULL ? p->directory : "");
     }
-    if (cabinetName != NULL) CabCopyText(cabinetName, CABINET_NAME_SIZE, p != NULL ? p->name : "", CABINET_NAME_SIZE);
+    if (cabinetName != NULL)
+        CabCopyText(cabinetName, CABINET_NAME_SIZE, p != NULL ? p->name : "", CABINET_NAME_SIZE);
     found = p != NULL;
     Unlock();
     return found;
@@ -310,10 +319,14 @@ HDAPI_DECL void HDAPI_CALL CloseFileCourriers(HGLOBAL table) {
 
 static long* CursorOf(int index) {
     switch (index) {
-    case INDEX_FOLDERS: return &g_cursorFolders;
-    case INDEX_PRESCRIPTION_FILES: return &g_cursorPrescriptionFiles;
-    case INDEX_LETTER_FILES: return &g_cursorLetterFiles;
-    default: return NULL;
+    case INDEX_FOLDERS:
+        return &g_cursorFolders;
+    case INDEX_PRESCRIPTION_FILES:
+        return &g_cursorPrescriptionFiles;
+    case INDEX_LETTER_FILES:
+        return &g_cursorLetterFiles;
+    default:
+        return NULL;
     }
 }
 
@@ -333,8 +346,10 @@ static DWORD WalkLocked(int index, char* keyText, int first) {
     if (cursor == NULL || ix == NULL) return 0;
     if (index != INDEX_FOLDERS) g_lastFileIndex = index;
     long size = (long)ix->walk.size();
-    if (first) *cursor = 0;
-    else if (*cursor < size) (*cursor)++;
+    if (first)
+        *cursor = 0;
+    else if (*cursor < size)
+        (*cursor)++;
     const CabEntry* e = CabWalkEntry(&g_cabinet, index, *cursor);
     if (e == NULL) {
         *cursor = size;
@@ -496,8 +511,9 @@ HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLExtensions(DWORD key, void* record) {
     Lock();
     const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
     if (e != NULL && e->kind == CAB_KIND_EXTENSIONS)
-        length = snprintf(xml, sizeof xml, "<extensions patient=\"%d\"><field id=\"%d\">%d</field></extensions>",
-                          (int)e->patient, (int)EXTENSIONS_SCHEME_FIELD, (int)e->code);
+        length =
+            snprintf(xml, sizeof xml, "<extensions patient=\"%d\"><field id=\"%d\">%d</field></extensions>",
+                     (int)e->patient, (int)EXTENSIONS_SCHEME_FIELD, (int)e->code);
     Unlock();
     if (length < 0 || length >= (int)sizeof xml) return NULL;
     return NewTextBlock(xml, (size_t)length);
@@ -511,7 +527,8 @@ HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
     const char* text = size > 0 ? (const char*)GlobalLock(xml) : NULL;
     if (text == NULL) return 0;
     size_t length = 0;
-    while (length < size && text[length] != 0) length++;
+    while (length < size && text[length] != 0)
+        length++;
     char needle[40];
     int n = snprintf(needle, sizeof needle, "<field id=\"%d\">", field);
     int value = 0;
@@ -521,7 +538,8 @@ HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
         int negative = j < length && text[j] == '-';
         if (negative) j++;
         long long v = 0;
-        while (j < length && text[j] >= '0' && text[j] <= '9' && v < 0x80000000LL) v = v * 10 + (text[j++] - '0');
+        while (j < length && text[j] >= '0' && text[j] <= '9' && v < 0x80000000LL)
+            v = v * 10 + (text[j++] - '0');
         if (v > 0x7FFFFFFFLL) v = 0x7FFFFFFFLL;
         value = (int)(negative ? -v : v);
         break;
@@ -544,4 +562,6 @@ HDAPI_DECL DWORD HDAPI_CALL Today(void) {
     return today;
 }
 
-HDAPI_DECL DWORD HDAPI_CALL GetAge(DWORD birthDate, DWORD today) { return CabAge(birthDate, today); }
+HDAPI_DECL DWORD HDAPI_CALL GetAge(DWORD birthDate, DWORD today) {
+    return CabAge(birthDate, today);
+}

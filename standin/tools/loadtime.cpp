@@ -40,8 +40,10 @@ static void WalkIndex(int index, WalkTotals* totals) {
         totals->keys++;
         int type = GetDossiersType(keyText, index == INDEX_FOLDERS ? 0 : 1);
         if (index == INDEX_FOLDERS) {
-            if (type == DOC_TYPE_LETTER) ReadText(ReadXMLCourriers(key, header, 0), totals);
-            else if (type == DOC_TYPE_PRESCRIPTION) ReadText(ReadXMLOrdonnances(key, header, 0), totals);
+            if (type == DOC_TYPE_LETTER)
+                ReadText(ReadXMLCourriers(key, header, 0), totals);
+            else if (type == DOC_TYPE_PRESCRIPTION)
+                ReadText(ReadXMLOrdonnances(key, header, 0), totals);
         } else if (index == INDEX_PRESCRIPTION_FILES) {
             ReadText(ReadXMLFileOrdonnances(key, header), totals);
         } else {
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     printf("open: %.3f s (index 39: %d keys, 282: %d, 284: %d)\n", Seconds(t0, t1, frequency),
-           HDNumberOfKey(INDEX_FOLDERS), HDNumberOfKey(INDEX_PRESCRIPTION_FILES), HDNumberOfKey(INDEX_LETTER_FILES));
+           HDNumberOfKey(INDEX_FOLDERS), HDNumberOfKey(INDEX_PRESCRIPTION_FILES),
+           HDNumberOfKey(INDEX_LETTER_FILES));
     WalkTotals totals = {0, 0, 0};
     WalkIndex(INDEX_FOLDERS, &totals);
     WalkIndex(INDEX_PRESCRIPTION_FILES, &totals);

@@ -24,7 +24,8 @@ class StandinCabinet : public ::testing::Test {
     }
     void TearDown() override {
         CabFree(&cab_);
-        for (const std::string& f : files_) unlink(f.c_str());
+        for (const std::string& f : files_)
+            unlink(f.c_str());
         rmdir(dir_.c_str());
     }
     std::string Write(const char* name, const std::string& bytes) {
@@ -178,16 +179,16 @@ TEST_F(StandinCabinet, MissingFinalDotEndsTheBodyAtEndOfFile) {
 
 TEST_F(StandinCabinet, MalformedLinesAreSkippedAndBrokenHeadersSwallowTheirBody) {
     ASSERT_EQ(Load("HDCAB 1\n"
-                   "P abc|X|Y|0|\n"             /* number */
-                   "P 5|X|Y|31/02|\n"           /* date */
-                   "P 6|X|Y\n"                  /* fields */
-                   "P 7|X|Y|32/01/2000|\n"      /* day */
-                   "P 8|X|Y|01/13/2000|\n"      /* month */
-                   "S 0|1|01\n"                 /* key 0 */
-                   "S 4294967296|1|01\n"        /* key over 32 bits */
-                   "X 3|1|three\n"              /* code */
-                   "E 4|1|70000\n"              /* type */
-                   "Q something\n"              /* unknown */
+                   "P abc|X|Y|0|\n"        /* number */
+                   "P 5|X|Y|31/02|\n"      /* date */
+                   "P 6|X|Y\n"             /* fields */
+                   "P 7|X|Y|32/01/2000|\n" /* day */
+                   "P 8|X|Y|01/13/2000|\n" /* month */
+                   "S 0|1|01\n"            /* key 0 */
+                   "S 4294967296|1|01\n"   /* key over 32 bits */
+                   "X 3|1|three\n"         /* code */
+                   "E 4|1|70000\n"         /* type */
+                   "Q something\n"         /* unknown */
                    "TODAY yesterday\n"
                    "D 40|1|6|5|0|0|bad index\n"
                    "P 100|INSIDE|BODY|0|\n"
@@ -274,7 +275,8 @@ TEST_F(StandinCabinet, ClosingAndStuffedLinesAcrossReadChunkBoundaries) {
             size_t fill = chunk - k - head.size();
             std::string filler;
             filler.reserve(fill);
-            while (filler.size() + 100 <= fill) filler += std::string(99, 'x') + "\n";
+            while (filler.size() + 100 <= fill)
+                filler += std::string(99, 'x') + "\n";
             if (filler.size() < fill) filler += std::string(fill - filler.size() - 1, 'y') + "\n";
             ASSERT_EQ(head.size() + filler.size(), chunk - k);
             std::string tail = stuffedLast ? "..z\r\n.\r\nP 3|A|B|0|\n" : ".\r\nP 3|A|B|0|\n";
@@ -327,7 +329,8 @@ TEST_F(StandinCabinet, WalkOrderIsKeyTextOrderAndLookupsFindEveryEntry) {
     EXPECT_EQ(CabFindKeyText(&cab_, 39, "ZZZ"), -1);
     EXPECT_EQ(CabFindKeyText(&cab_, 39, nullptr), -1);
     EXPECT_EQ(CabFindKeyText(&cab_, 1, "S0000001"), -1);
-    for (uint32_t key : WalkKeys(39)) ASSERT_NE(CabFindEntry(&cab_, 39, key), nullptr) << key;
+    for (uint32_t key : WalkKeys(39))
+        ASSERT_NE(CabFindEntry(&cab_, 39, key), nullptr) << key;
     EXPECT_EQ(CabWalkEntry(&cab_, 39, -1), nullptr);
     EXPECT_EQ(CabWalkEntry(&cab_, 39, 8), nullptr);
     /* Short key-text buffers are cut, never overrun. */
@@ -377,7 +380,8 @@ TEST_F(StandinCabinet, DuplicateKeysAndPatientsKeepTheFirst) {
 
 TEST_F(StandinCabinet, WrittenBodiesReadBackUnchanged) {
     const std::vector<std::string> texts = {
-        "", "\n", "plain", ".", "..", ".\n.", "a\n.\nb", "a\r\n.b\r\n", "line\n\n", "\xE9t\xE9\n.\xE0 la ligne",
+        "",     "\n",      "plain",       ".",        "..",
+        ".\n.", "a\n.\nb", "a\r\n.b\r\n", "line\n\n", "\xE9t\xE9\n.\xE0 la ligne",
     };
     std::string path = dir_ + "/written.txt";
     files_.push_back(path);
@@ -391,7 +395,8 @@ TEST_F(StandinCabinet, WrittenBodiesReadBackUnchanged) {
         }
         fclose(f);
         ASSERT_EQ(CabLoad(&cab_, path.c_str()), 1);
-        for (size_t i = 0; i < texts.size(); i++) EXPECT_EQ(Text(284, (uint32_t)(i + 1)), texts[i]) << i;
+        for (size_t i = 0; i < texts.size(); i++)
+            EXPECT_EQ(Text(284, (uint32_t)(i + 1)), texts[i]) << i;
     }
 }
 
@@ -415,9 +420,9 @@ TEST(StandinDates, ParseAndFormat) {
     EXPECT_EQ(CabParseDate("0", 1, &d), 1);
     EXPECT_EQ(d, 0u);
     d = 5;
-    for (const char* bad : {"", "00", "00/01/2000", "01/00/2000", "32/01/2000", "01/13/2000", "01/01/0",
-                            "01/01/10000", "001/01/2000", "01/01", "a1/01/2000", "01/01/2000x", "-1/01/2000",
-                            "01//2000", "01/01/"}) {
+    for (const char* bad :
+         {"", "00", "00/01/2000", "01/00/2000", "32/01/2000", "01/13/2000", "01/01/0", "01/01/10000",
+          "001/01/2000", "01/01", "a1/01/2000", "01/01/2000x", "-1/01/2000", "01//2000", "01/01/"}) {
         EXPECT_EQ(CabParseDate(bad, strlen(bad), &d), 0) << bad;
     }
     EXPECT_EQ(d, 5u);

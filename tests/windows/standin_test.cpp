@@ -68,8 +68,10 @@ class StandinHost : public ::testing::Test {
     }
     void TearDown() override {
         HDCloseCabinet();
-        for (auto it = files_.rbegin(); it != files_.rend(); ++it) DeleteFileA(it->c_str());
-        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it) RemoveDirectoryA(it->c_str());
+        for (auto it = files_.rbegin(); it != files_.rend(); ++it)
+            DeleteFileA(it->c_str());
+        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it)
+            RemoveDirectoryA(it->c_str());
     }
     void WriteTreeFile(const std::string& relative, const std::string& bytes) {
         std::string path = root_ + "\\" + relative;
@@ -123,7 +125,8 @@ TEST_F(StandinHost, OpensOnlyWithTheRightPassAndFromAnyDirectoryForm) {
 }
 
 TEST_F(StandinHost, PassTableHandsOutItsLinesInOrder) {
-    WriteTreeFile("passes.txt", "# directory|pass|name\r\nCab1|secret|Cabinet Un\r\nDEUX|pw2|Caf\xE9 du coin\r\n");
+    WriteTreeFile("passes.txt",
+                  "# directory|pass|name\r\nCab1|secret|Cabinet Un\r\nDEUX|pw2|Caf\xE9 du coin\r\n");
     HGLOBAL h = OpenPasses();
     ASSERT_NE(h, (HGLOBAL)NULL);
     unsigned char* record = (unsigned char*)GlobalLock(h);
@@ -132,7 +135,8 @@ TEST_F(StandinHost, PassTableHandsOutItsLinesInOrder) {
     char name[CABINET_NAME_SIZE];
     EXPECT_NE(ReadPasses(1, record, name), 0);
     EXPECT_STREQ((char*)record + PASS_STRING, "secret");
-    EXPECT_STREQ((char*)record + PASS_DIRECTORY, "Cab1"); /* as written: matching case is the caller's affair */
+    EXPECT_STREQ((char*)record + PASS_DIRECTORY,
+                 "Cab1"); /* as written: matching case is the caller's affair */
     EXPECT_STREQ(name, "Cabinet Un");
     EXPECT_NE(ReadPasses(2, record, name), 0);
     EXPECT_STREQ((char*)record + PASS_STRING, "pw2");
@@ -165,9 +169,8 @@ TEST_F(StandinHost, FolderIndexWalksInKeyTextOrderWithEachEntryType) {
         int type;
     };
     const Step expected[] = {
-        {17, "D00000420000000017", 6},          {900, "D00012340000000900", 6},
-        {5001, "D00012340000005001", 7},        {90003, "D00012340000090003", 12},
-        {90001, "S0001234", 30},                {90002, "X0001234", 31},
+        {17, "D00000420000000017", 6},     {900, "D00012340000000900", 6}, {5001, "D00012340000005001", 7},
+        {90003, "D00012340000090003", 12}, {90001, "S0001234", 30},        {90002, "X0001234", 31},
     };
     char keyText[KEY_TEXT_SIZE];
     memset(keyText, 'z', sizeof keyText);
@@ -255,7 +258,8 @@ TEST_F(StandinHost, FolderReadsGiveHeadersAndTextsOfTheRightType) {
     EXPECT_EQ(TextOf(ReadXMLCourriers(17, header, 0)), "<text>Cher confr\xE8re,</text>\r\n.sign\xE9");
     EXPECT_EQ(RecordU8(header, HEADER_TYPE), 6);
     EXPECT_EQ(RecordU32(header, HEADER_DATE), MakePackedDate(23, 5, 2011));
-    for (int i = COMMON_HEADER_SIZE; i < PRESCRIPTION_HEADER_SIZE; i++) ASSERT_EQ(header[i], 0) << i;
+    for (int i = COMMON_HEADER_SIZE; i < PRESCRIPTION_HEADER_SIZE; i++)
+        ASSERT_EQ(header[i], 0) << i;
     EXPECT_EQ(header[PRESCRIPTION_HEADER_SIZE], 0xAA); /* nothing beyond the smaller header size */
     EXPECT_EQ(TextOf(ReadXMLOrdonnances(5001, header, 0)),
               "<text>Doliprane 1000 mg</text><rtf>{\\rtf1\\ansi Doliprane}</rtf>");
@@ -274,7 +278,8 @@ TEST_F(StandinHost, FolderReadsGiveHeadersAndTextsOfTheRightType) {
 
 TEST_F(StandinHost, TextHandlesAreMovableAndBelongToTheCaller) {
     std::string big(1 << 20, 'x');
-    for (size_t i = 0; i < big.size(); i += 100) big[i] = '\n';
+    for (size_t i = 0; i < big.size(); i += 100)
+        big[i] = '\n';
     big += "end";
     std::string body = big; /* no line starts with "." */
     ASSERT_NE(OpenCabinet("HDCAB 1\nD 39|1|6|1|0|0|a\n" + body + "\n.\n", ""), 0);
@@ -461,17 +466,21 @@ struct SavedValue {
     }
     ~SavedValue() {
         HKEY h;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL) != ERROR_SUCCESS)
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL) !=
+            ERROR_SUCCESS)
             return;
-        if (existed) RegSetValueExA(h, name, 0, type, data.data(), (DWORD)data.size());
-        else RegDeleteValueA(h, name);
+        if (existed)
+            RegSetValueExA(h, name, 0, type, data.data(), (DWORD)data.size());
+        else
+            RegDeleteValueA(h, name);
         RegCloseKey(h);
     }
 };
 
 void SetString(const char* key, const char* name, const std::string& value) {
     HKEY h;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL),
+              ERROR_SUCCESS);
     RegSetValueExA(h, name, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
     RegCloseKey(h);
 }
@@ -479,11 +488,14 @@ void SetString(const char* key, const char* name, const std::string& value) {
 TEST_F(StandinHost, ApplicationInfoReadsTheProgramsDirectoryCutTo260) {
     const char* key = "Software\\IMAGINE Editions\\HelloDOC\\Chemins";
     SavedValue saved(key, "Programmes");
-    SetString(key, "Programmes", "C:\\Donn\xE9" "es\\HelloDOC\\Programmes");
+    SetString(key, "Programmes",
+              "C:\\Donn\xE9"
+              "es\\HelloDOC\\Programmes");
     char path[HOST_PATH_SIZE + 8];
     memset(path, 'q', sizeof path);
     EXPECT_NE(HDGetApplicationInfo("Chemins", "Programmes", path), 0);
-    EXPECT_STREQ(path, "C:\\Donn\xE9" "es\\HelloDOC\\Programmes");
+    EXPECT_STREQ(path, "C:\\Donn\xE9"
+                       "es\\HelloDOC\\Programmes");
     SetString(key, "Programmes", std::string(400, 'p'));
     memset(path, 'q', sizeof path);
     EXPECT_NE(HDGetApplicationInfo("Chemins", "Programmes", path), 0);
@@ -498,8 +510,9 @@ TEST_F(StandinHost, TwoThreadsReadConcurrentlyWithoutMixingResults) {
     const int documents = 300;
     for (int i = 1; i <= documents; i++) {
         char line[160];
-        snprintf(line, sizeof line, "P %d|NOM%d|Pr\xE9nom%d|01/01/1950|%d\nD 39|%d|%d|%d|01/01/2001|%X|Dr %d\n",
-                 i, i, i, i, i, i % 2 == 0 ? 6 : 7, i, i, i);
+        snprintf(line, sizeof line,
+                 "P %d|NOM%d|Pr\xE9nom%d|01/01/1950|%d\nD 39|%d|%d|%d|01/01/2001|%X|Dr %d\n", i, i, i, i, i,
+                 i % 2 == 0 ? 6 : 7, i, i, i);
         cab += line;
         snprintf(line, sizeof line, "<text>document %d</text>\n..line %d\n.\n", i, i);
         cab += line;
@@ -512,7 +525,8 @@ TEST_F(StandinHost, TwoThreadsReadConcurrentlyWithoutMixingResults) {
         for (int round = 0; round < 20; round++) {
             for (int k = 1; k <= documents; k++) {
                 int key = id == 0 ? k : documents + 1 - k;
-                HGLOBAL h = key % 2 == 0 ? ReadXMLCourriers(key, header, 0) : ReadXMLOrdonnances(key, header, 0);
+                HGLOBAL h =
+                    key % 2 == 0 ? ReadXMLCourriers(key, header, 0) : ReadXMLOrdonnances(key, header, 0);
                 char expected[64];
                 snprintf(expected, sizeof expected, "<text>document %d</text>\n.line %d", key, key);
                 if (h == NULL || TextOf(h) != expected || RecordU32(header, HEADER_PATIENT) != (uint32_t)key)
@@ -538,9 +552,12 @@ TEST_F(StandinHost, TablesAreZeroFilledMovableBlocksOfTheRecordSizes) {
         HGLOBAL h;
         SIZE_T size;
     };
-    Table tables[] = {{OpenPatients(0), PATIENT_RECORD_SIZE},       {OpenDossiers(1365, 0, 0, 0), FOLDER_RECORD_SIZE},
-                      {OpenInfoSesam(0), INFOSESAM_RECORD_SIZE},    {OpenExtensions(0), EXTENSIONS_RECORD_SIZE},
-                      {OpenFileOrdonnances(0), 1},                  {OpenFileCourriers(0), 1},
+    Table tables[] = {{OpenPatients(0), PATIENT_RECORD_SIZE},
+                      {OpenDossiers(1365, 0, 0, 0), FOLDER_RECORD_SIZE},
+                      {OpenInfoSesam(0), INFOSESAM_RECORD_SIZE},
+                      {OpenExtensions(0), EXTENSIONS_RECORD_SIZE},
+                      {OpenFileOrdonnances(0), 1},
+                      {OpenFileCourriers(0), 1},
                       {OpenPasses(), PASS_RECORD_SIZE}};
     for (const Table& t : tables) {
         ASSERT_NE(t.h, (HGLOBAL)NULL);
@@ -548,7 +565,8 @@ TEST_F(StandinHost, TablesAreZeroFilledMovableBlocksOfTheRecordSizes) {
         const unsigned char* p = (const unsigned char*)GlobalLock(t.h);
         ASSERT_NE(p, nullptr);
         EXPECT_NE((const void*)p, (const void*)t.h);
-        for (SIZE_T i = 0; i < t.size; i++) ASSERT_EQ(p[i], 0);
+        for (SIZE_T i = 0; i < t.size; i++)
+            ASSERT_EQ(p[i], 0);
         GlobalUnlock(t.h);
     }
     ClosePatients(tables[0].h);
@@ -578,7 +596,8 @@ void ReadVersion(const char* file, unsigned* major, unsigned* minor, std::string
     snprintf(text, sizeof text, "%04X%04X", translation[0], translation[1]);
     *block = text;
     char* value = NULL;
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040C04E4\\OriginalFilename", (void**)&value, &length));
+    ASSERT_TRUE(
+        VerQueryValueA(data.data(), "\\StringFileInfo\\040C04E4\\OriginalFilename", (void**)&value, &length));
     EXPECT_STREQ(value, "HDSV.DLL");
 }
 
@@ -633,7 +652,8 @@ TEST_F(StandinHost, FormulonAppendsEachCommandLineToItsLog) {
     std::string log;
     char buf[512];
     size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) log.append(buf, got);
+    while ((got = fread(buf, 1, sizeof buf, f)) > 0)
+        log.append(buf, got);
     fclose(f);
     EXPECT_EQ(log, expected);
 }
