@@ -604,22 +604,41 @@ static int LoadRecordLine(Cabinet* cab, const Line* line) {
     return 0;
 }
 
-int CabLoad(Cabinet* cab, const char* path) {
-    CabFree(cab);
-    if (path == NULL) return 0;
+/* Opens a file for reading line by line; NULL when it cannot be opened or memory runs out. */
+static LineReader* OpenLineReader(const char* path) {
     FILE* f = fopen(path, "rb");
-    if (f == NULL) return 0;
+    if (f == NULL) return NULL;
     LineReader* r = (LineReader*)malloc(sizeof(LineReader));
     char* buf = (char*)malloc(READ_CHUNK);
     if (r == NULL || buf == NULL) {
         free(r);
         free(buf);
         fclose(f);
-        return 0;
+        return NULL;
     }
     memset(r, 0, sizeof *r);
     r->file = f;
     r->buf = buf;
+    return r;
+}
+
+/* Releases the reader's buffers; hands back its file, still open, when keepFile is set. */
+static FILE* CloseLineReader(LineReader* r, int keepFile) {
+    FILE* f = r->file;
+    free(r->buf);
+    free(r);
+    if (!keepFile) {
+        fclose(f);
+        return NULL;
+    }
+    return f;
+}
+
+int CabLoad(Cabinet* cab, const char* path) {
+    CabFree(cab);
+    if (path == NULL) return 0;
+    LineReader* r = OpenLineReader(path);
+    if (r == NULL) return 0;
     CabCopyText(cab->path, sizeof cab->path, path, strlen(path));
 
     int sawMagic = 0;
@@ -645,10 +664,8 @@ int CabLoad(Cabinet* cab, const char* path) {
         }
         if (!LoadRecordLine(cab, &line)) cab->linesSkipped++;
     }
-    free(buf);
-    free(r);
+    FILE* f = CloseLineReader(r, sawMagic);
     if (!sawMagic) {
-        fclose(f);
         CabFree(cab);
         return 0;
     }
@@ -765,19 +782,8 @@ long CabReadText(Cabinet* cab, const CabEntry* entry, char* dst) {
 int CabLoadPasses(const char* path, std::vector<CabPass>* passes) {
     passes->clear();
     if (path == NULL) return 0;
-    FILE* f = fopen(path, "rb");
-    if (f == NULL) return 0;
-    LineReader* r = (LineReader*)malloc(sizeof(LineReader));
-    char* buf = (char*)malloc(READ_CHUNK);
-    if (r == NULL || buf == NULL) {
-        free(r);
-        free(buf);
-        fclose(f);
-        return 0;
-    }
-    memset(r, 0, sizeof *r);
-    r->file = f;
-    r->buf = buf;
+    LineReader* r = OpenLineReader(path);
+    if (r == NULL) return 0;
     Line line;
     while (NextLine(r, &line)) {
         if (!line.whole || line.length == 0 || line.data[0] == '#') continue;
@@ -799,9 +805,7 @@ int CabLoadPasses(const char* path, std::vector<CabPass>* passes) {
         }
         passes->push_back(p);
     }
-    free(buf);
-    free(r);
-    fclose(f);
+    CloseLineReader(r, 0);
     return 1;
 }
 
