@@ -51,7 +51,9 @@ void FillFormCombo(HWND mainWindow) {
     const FormCatalogueData* catalogue = FormCatalogue();
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     for (int i = 0; i < catalogue->count; i++) {
-        SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)catalogue->entries[i].label);
+        LRESULT index = SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)catalogue->entries[i].label);
+        /* Each item carries its entry, so a search takes the id of the label shown (the search run). */
+        if (index >= 0) SendMessageA(combo, CB_SETITEMDATA, (WPARAM)index, (LPARAM)&catalogue->entries[i]);
     }
     /* With an empty catalogue this selects nothing and the combo stays without a selection. */
     SendMessageA(combo, CB_SETCURSEL, 0, 0);

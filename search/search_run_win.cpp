@@ -86,7 +86,17 @@ static void ReadInputs(SearchRun* run) {
     } else if (IsChecked(run->window, IDC_RADIO_FORMS)) {
         mode = SEARCH_MODE_FORM;
         int selection = (int)SendToControl(run->window, IDC_FORM_CHOOSER, CB_GETCURSEL, 0, 0);
-        const char* formId = FormIdAt(FormCatalogue(), selection);
+        /* The chooser carries each entry's FormEntry as item data (FillFormCombo), so the id is the
+         * one of the label the user sees even when a refresh has just published a new catalogue
+         * and its refill (command 5436) has not run yet. Catalogues are never released, so the
+         * pointer stays valid. A chooser filled without item data falls back to the position in
+         * the published catalogue. */
+        const char* formId = NULL;
+        if (selection >= 0) {
+            LRESULT data = SendToControl(run->window, IDC_FORM_CHOOSER, CB_GETITEMDATA, (WPARAM)selection, 0);
+            if (data != CB_ERR && data != 0) formId = ((const FormEntry*)data)->formId;
+        }
+        if (formId == NULL) formId = FormIdAt(FormCatalogue(), selection);
         if (formId != NULL)
             SendToControl(run->window, IDC_SEARCH_TEXT, WM_SETTEXT, 0, (LPARAM)formId);
         else

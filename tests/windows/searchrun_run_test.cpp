@@ -6,6 +6,7 @@
 // first progress report, while the run waits in its sent message, so they land at a known document.
 #include "searchrun_fixture.h"
 
+#include "catalogue/catalogue.h"
 #include "catalogue/form_catalogue.h"
 #include "search/result_list.h"
 
@@ -150,6 +151,23 @@ TEST_F(SearchRunTest, FormSearchPutsTheChosenIdIntoTheEditAndSearchesIt) {
     EXPECT_EQ(ControlText(IDC_SEARCH_TEXT), FormId(1));
     EXPECT_EQ(std::string(LastSearchText), FormId(1));
     /* 801 has the id in its form data; 802 only in its text section. */
+    EXPECT_EQ(Rows(), (RowPairs{{"20", "1"}}));
+    ExpectIdleAfterRun();
+}
+
+TEST_F(SearchRunTest, FormSearchTakesTheIdOfTheLabelShownEvenRightAfterARefresh) {
+    WriteCabinet(HandCabinet());
+    OpenWindow(2);
+    CatalogueRefreshStarted = 1;  // no download thread from this fill
+    FillFormCombo(dialog_);       // the built-in catalogue
+    SendMessageA(GetDlgItem(dialog_, IDC_FORM_CHOOSER), CB_SETCURSEL, 1, 0);
+    /* A refresh publishes a catalogue in another order; its refill has not arrived yet. */
+    static const FormEntry swapped[2] = {{"Autre", "AUTRE_0"}, {"Autre encore", "AUTRE_1"}};
+    static const FormCatalogueData newer = {swapped, 2};
+    PublishFormCatalogue(&newer);
+    Search(IDC_RADIO_FORMS, "texte tap\xe9");
+    PublishFormCatalogue(BuiltinFormCatalogue());
+    EXPECT_EQ(ControlText(IDC_SEARCH_TEXT), FormId(1)) << "the id of the label the chooser shows";
     EXPECT_EQ(Rows(), (RowPairs{{"20", "1"}}));
     ExpectIdleAfterRun();
 }
