@@ -158,8 +158,8 @@ TEST_F(SearchRunTest, FormSearchPutsTheChosenIdIntoTheEditAndSearchesIt) {
 TEST_F(SearchRunTest, FormSearchTakesTheIdOfTheLabelShownEvenRightAfterARefresh) {
     WriteCabinet(HandCabinet());
     OpenWindow(2);
-    CatalogueRefreshStarted = 1;  // no download thread from this fill
-    FillFormCombo(dialog_);       // the built-in catalogue
+    CatalogueRefreshStarted = 1; // no download thread from this fill
+    FillFormCombo(dialog_);      // the built-in catalogue
     SendMessageA(GetDlgItem(dialog_, IDC_FORM_CHOOSER), CB_SETCURSEL, 1, 0);
     /* A refresh publishes a catalogue in another order; its refill has not arrived yet. */
     static const FormEntry swapped[2] = {{"Autre", "AUTRE_0"}, {"Autre encore", "AUTRE_1"}};
