@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "support/mainwin_support.h"
 #include "host/hdapi.h"
 
 namespace sortview {
@@ -136,51 +137,6 @@ inline int HeaderItemImage(HWND list, int column, bool* drawn) {
     if (drawn != NULL) *drawn = (item.fmt & HDF_IMAGE) != 0;
     return item.iImage;
 }
-
-// Saves HKCU\<key> <name> (or its absence) and puts it back on destruction.
-struct SavedValue {
-    std::string key, name;
-    bool existed = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    SavedValue(const char* k, const char* n) : key(k), name(n) {
-        HKEY h;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, k, 0, KEY_READ, &h) != ERROR_SUCCESS) return;
-        DWORD size = 0;
-        if (RegQueryValueExA(h, n, NULL, &type, NULL, &size) == ERROR_SUCCESS) {
-            data.resize(size);
-            existed = RegQueryValueExA(h, n, NULL, &type, data.data(), &size) == ERROR_SUCCESS;
-            data.resize(size);
-        }
-        RegCloseKey(h);
-    }
-    ~SavedValue() {
-        HKEY h;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) !=
-            ERROR_SUCCESS)
-            return;
-        if (existed)
-            RegSetValueExA(h, name.c_str(), 0, type, data.data(), (DWORD)data.size());
-        else
-            RegDeleteValueA(h, name.c_str());
-        RegCloseKey(h);
-    }
-    void SetRaw(DWORD valueType, const void* bytes, size_t size) const {
-        HKEY h;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) !=
-            ERROR_SUCCESS)
-            return;
-        RegSetValueExA(h, name.c_str(), 0, valueType, (const BYTE*)bytes, (DWORD)size);
-        RegCloseKey(h);
-    }
-    void Set(const std::string& text) const { SetRaw(REG_SZ, text.c_str(), text.size() + 1); }
-    void Remove() const {
-        HKEY h;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_WRITE, &h) != ERROR_SUCCESS) return;
-        RegDeleteValueA(h, name.c_str());
-        RegCloseKey(h);
-    }
-};
 
 } // namespace sortview
 

@@ -308,7 +308,7 @@ TEST_F(Viewer, OneOccurrenceHasNoPluralAndARecordWithoutHitsListsNothing) {
 }
 
 TEST_F(Viewer, FormSearchesShowTheFormLabelHideTheTextAndStartTheEditor) {
-    SavedValue formulon("Software\\Formulon", "rep_Formulon");
+    SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
     formulon.Set("C:\\Programmes\\Formulon");
     Search("cotorep_form");
     RunViewer(Record({{9001, 0}, {99, 1}}), 2,
@@ -349,7 +349,7 @@ TEST_F(Viewer, FormSearchesShowTheFormLabelHideTheTextAndStartTheEditor) {
 }
 
 TEST_F(Viewer, TheEditorIsStartedOnlyWithACompletePathAndParameterLine) {
-    SavedValue formulon("Software\\Formulon", "rep_Formulon");
+    SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
     Search("cotorep_form");
     auto press = [](HWND v) { SendMessageA(v, WM_COMMAND, MAKEWPARAM(IDC_VIEWER_FORMULON, BN_CLICKED), 0); };
     // Value missing, empty, not a text.
@@ -407,7 +407,7 @@ TEST_F(Viewer, TheStandInEditorReceivesTheExactParameterLine) {
     ASSERT_TRUE(CopyFileA((bin + "\\Formulon.exe").c_str(), (dir + "\\Formulon.exe").c_str(), FALSE));
     cabinet_.files.push_back(dir + "\\Formulon.exe");
     cabinet_.files.push_back(dir + "\\Formulon.log");
-    SavedValue formulon("Software\\Formulon", "rep_Formulon");
+    SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
     formulon.Set(dir);
     g_shellExecute = ShellExecuteA;
     snprintf(CabinetName, sizeof CabinetName, "Cabinet Un");

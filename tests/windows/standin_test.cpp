@@ -4,6 +4,7 @@
  * the HDSV version DLLs and the Formulon.exe stand-in. */
 #include "host/hdapi.h"
 #include "host/records.h"
+#include "support/mainwin_support.h"
 
 #include <gtest/gtest.h>
 
@@ -447,36 +448,6 @@ TEST_F(StandinHost, BadArgumentsAndNoCabinetNeverCrash) {
     EXPECT_STREQ(path, "");
 }
 
-/* Saves one registry value and puts it back (or deletes it) at the end of the test. */
-struct SavedValue {
-    const char* key;
-    const char* name;
-    bool existed = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    SavedValue(const char* k, const char* n) : key(k), name(n) {
-        HKEY h;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) return;
-        DWORD size = 0;
-        if (RegQueryValueExA(h, name, NULL, &type, NULL, &size) == ERROR_SUCCESS) {
-            data.resize(size);
-            existed = RegQueryValueExA(h, name, NULL, &type, data.data(), &size) == ERROR_SUCCESS;
-        }
-        RegCloseKey(h);
-    }
-    ~SavedValue() {
-        HKEY h;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL) !=
-            ERROR_SUCCESS)
-            return;
-        if (existed)
-            RegSetValueExA(h, name, 0, type, data.data(), (DWORD)data.size());
-        else
-            RegDeleteValueA(h, name);
-        RegCloseKey(h);
-    }
-};
-
 void SetString(const char* key, const char* name, const std::string& value) {
     HKEY h;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &h, NULL),
@@ -487,7 +458,7 @@ void SetString(const char* key, const char* name, const std::string& value) {
 
 TEST_F(StandinHost, ApplicationInfoReadsTheProgramsDirectoryCutTo260) {
     const char* key = "Software\\IMAGINE Editions\\HelloDOC\\Chemins";
-    SavedValue saved(key, "Programmes");
+    SavedRegistryValue saved(key, "Programmes");
     SetString(key, "Programmes",
               "C:\\Donn\xE9"
               "es\\HelloDOC\\Programmes");

@@ -124,12 +124,16 @@ SavedRegistryValue::~SavedRegistryValue() {
     RegCloseKey(h);
 }
 
-void SavedRegistryValue::Set(const std::string& text) const {
+void SavedRegistryValue::SetRaw(DWORD valueType, const void* bytes, size_t size) const {
     HKEY h;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0, KEY_WRITE, NULL, &h, NULL),
               ERROR_SUCCESS);
-    RegSetValueExA(h, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+    RegSetValueExA(h, name.c_str(), 0, valueType, (const BYTE*)bytes, (DWORD)size);
     RegCloseKey(h);
+}
+
+void SavedRegistryValue::Set(const std::string& text) const {
+    SetRaw(REG_SZ, text.c_str(), text.size() + 1);
 }
 
 void SavedRegistryValue::Remove() const {

@@ -52,6 +52,7 @@ struct SavedRegistryValue {
     SavedRegistryValue(const char* key, const char* name);
     ~SavedRegistryValue();
     void Set(const std::string& text) const;
+    void SetRaw(DWORD valueType, const void* bytes, size_t size) const;
     void Remove() const;
 };
 
