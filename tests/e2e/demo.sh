@@ -34,16 +34,6 @@ demo_problem() {
     return 1
 }
 
-# Polls COMMAND... every 0.25 s until it succeeds, at most SECONDS.
-demo_until() {
-    local limit=$1 i=0
-    shift
-    until "$@"; do
-        i=$((i + 1))
-        [ $i -lt $((limit * 4)) ] || return 1
-        sleep 0.25
-    done
-}
 
 # ---- steps --------------------------------------------------------------------------------------
 
@@ -77,7 +67,7 @@ demo_search() {
     click_control 219
     sleep 0.5
     e2e_screenshot search-running
-    demo_until 600 status_summary_shown || { demo_problem "no summary in the status bar"; return 1; }
+    until_true 600 status_summary_shown || { demo_problem "no summary in the status bar"; return 1; }
     sondrel_dismiss_messages >/dev/null && demo_problem "unexpected message box during the search"
     e2e_log "status: $(drv sb-text "$SONDREL_CAPTION" 2)"
     e2e_log "$(drv lv-count "$SONDREL_CAPTION") rows"
@@ -95,7 +85,7 @@ demo_viewer() {
         { e2e_log "no rows: viewer skipped"; return 0; }
     drv lv-select "$SONDREL_CAPTION" 0 || { demo_problem "cannot select the first row"; return 1; }
     click_control 245
-    demo_until 10 viewer_caption >/dev/null || {
+    until_true 10 viewer_caption >/dev/null || {
         sondrel_dismiss_messages >/dev/null && e2e_log "the viewer is not there yet: skipped" && return 0
         demo_problem "no viewer"
         return 1
@@ -106,7 +96,7 @@ demo_viewer() {
     sleep 1
     e2e_screenshot viewer
     close_by_click "$caption"
-    demo_until 10 eval '! drv exists "$caption"' || demo_problem "the viewer stays open"
+    until_true 10 eval '! drv exists "$caption"' || demo_problem "the viewer stays open"
 }
 
 # The Windows path of a Unix path, as Wine's Z: drive shows it.
@@ -136,8 +126,8 @@ demo_export() {
     sleep 0.2
     e2e_screenshot export-dialog
     xdotool key Return
-    demo_until 30 save_dialog_gone || { demo_problem "the save dialog stays open"; return 1; }
-    demo_until 30 export_written || { demo_problem "no export file written"; return 1; }
+    until_true 30 save_dialog_gone || { demo_problem "the save dialog stays open"; return 1; }
+    until_true 30 export_written || { demo_problem "no export file written"; return 1; }
     e2e_log "export: $(wc -l < "$E2E_ARTIFACTS/demo-export.xls") lines in demo-export.xls"
 }
 

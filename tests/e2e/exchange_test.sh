@@ -19,16 +19,6 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 win_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-# Polls COMMAND... every 0.25 s until it succeeds, at most SECONDS.
-until_true() {
-    local limit=$1 i=0
-    shift
-    until "$@"; do
-        i=$((i + 1))
-        [ $i -lt $((limit * 4)) ] || return 1
-        sleep 0.25
-    done
-}
 # The end of a run: its summary "... occ. - N Patient(s) (en S s)" (the running status reads "Total ...")
 # and "Lancer" back on the button.
 summary_shown() {

@@ -211,3 +211,14 @@ e2e_cleanup() {
     fi
 }
 trap e2e_cleanup EXIT
+
+# Runs COMMAND... until it succeeds or SECONDS have passed (then fails), polling every 0.05 s.
+until_true() {
+    local limit=$1
+    shift
+    local end=$(($(date +%s%N) / 1000000 + limit * 1000))
+    until "$@"; do
+        [ $(($(date +%s%N) / 1000000)) -lt $end ] || return 1
+        sleep 0.05
+    done
+}

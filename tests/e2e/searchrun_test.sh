@@ -17,15 +17,6 @@ summary() { drv sb-text "$M" 2; }
 summary_shown() { summary | grep -q ' occ\. - [0-9]* Patients\? (en [0-9]*\.[0-9][0-9][0-9] s)$'; }
 cancelled_shown() { [ "$(summary)" = "Annulé !" ]; }
 progress_moving() { [ "$(drv pb-pos "$M" 232)" -gt 0 ] 2>/dev/null; }
-until_true() { # SECONDS COMMAND...
-    local limit=$1 i=0
-    shift
-    until "$@"; do
-        i=$((i + 1))
-        [ $i -lt $((limit * 20)) ] || return 1
-        sleep 0.05
-    done
-}
 
 # Runs a search with the current mode and text by clicking "Lancer"; waits for the summary.
 search_to_end() {

@@ -8,15 +8,6 @@ e2e_require_display
 launch_caption() { drv text "$SONDREL_CAPTION" 219; }
 is_searching() { [ "$(launch_caption)" = "Annuler" ]; }
 summary_shown() { drv sb-text "$SONDREL_CAPTION" 2 | grep -q ' occ\. - .*(en [0-9]'; }
-until_true() { # SECONDS COMMAND...
-    local limit=$1 i=0
-    shift
-    until "$@"; do
-        i=$((i + 1))
-        [ $i -lt $((limit * 10)) ] || return 1
-        sleep 0.1
-    done
-}
 
 sondrel_start
 sondrel_wait_main 30000
