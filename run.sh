@@ -84,6 +84,8 @@ cmd_test() {
   build_fuzz
   generate small
   local rc=0
+  log "include order and format"
+  tools/check-includes.sh || rc=1
   log "layer 1: native unit tests"
   ctest --test-dir build/native --output-on-failure -j "$JOBS" || rc=1
   if [ -d build/fuzz ] && ls build/fuzz/tests/fuzz/*_fuzz >/dev/null 2>&1; then

@@ -4,7 +4,7 @@
 
 #include <stddef.h>
 
-#include "app/str.h"
+#include "base/str.h"
 
 int32_t StatusPartWidths[STATUS_PART_COUNT] = {0, 1, 2, 3};
 

@@ -23,8 +23,8 @@
 
 #include "app/layout.h"
 #include "app/main_dialog.h"
-#include "app/str.h"
-#include "app/ui.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "host/cabinet.h"
 #include "resources/ids.h"
 

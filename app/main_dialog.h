@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-/* Module instance of the program, used by every resource load; set by start-up. */
-extern HINSTANCE g_instance;
-
 /* Runs dialog 201; start-up shows it modally with no owner. */
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -7,7 +7,7 @@
  * (control 6, which has no notify style, so its mouse messages reach this window) into a contact
  * link, and defers closing while a search runs.
  *
- * The window shares SearchControl and lastSearchMode with the search run (app/search_state.h); the
+ * The window shares SearchControl and lastSearchMode with the search run (search/search_state.h); the
  * decisions on "Lancer" and on closing are taken there, including the guard for the moment between
  * "Lancer" and the run raising `running`. During that moment a close is retried by posting
  * WM_CLOSE again, with a 1 ms pause per retry so the loop does not spin; the search thread's sent
@@ -21,8 +21,8 @@
 
 #include "app/layout.h"
 #include "app/layout_win.h"
-#include "app/search_state.h"
-#include "app/ui.h"
+#include "search/search_state.h"
+#include "base/ui.h"
 #include "catalogue/catalogue.h"
 #include "exchange/export.h"
 #include "exchange/import.h"
@@ -36,7 +36,6 @@
 #include "search/result_list.h"
 #include "search/search_run.h"
 
-HINSTANCE g_instance;
 
 /* Link cursor (resource 103), loaded once at initialisation. */
 static HCURSOR LinkCursor;
@@ -61,9 +60,17 @@ static void FillLinkTable(HWND dialog) {
     LinkCount = 1;
 }
 
+/* The main window's icon (resource 101), big and small. */
+static void SetMainWindowIcon(HWND dialog) {
+    HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
+}
+
 /* WM_INITDIALOG, in this order. */
 static void InitMainWindow(HWND dialog) {
     InstallAllocationFailureBox();
+    SetMainWindowIcon(dialog);
     CreateResultColumns(dialog);
     BuildFoldTable();
     OpenCurrentCabinet(dialog);

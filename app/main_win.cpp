@@ -13,6 +13,7 @@
 
 #include "app/cmdline.h"
 #include "app/main_dialog.h"
+#include "base/ui.h"
 #include "host/hdapi.h"
 #include "resources/ids.h"
 

@@ -10,7 +10,7 @@
 // reports bytes/s over the corpus bytes.
 #include <benchmark/benchmark.h>
 
-#include "app/str.h"
+#include "base/str.h"
 #include "search/fold.h"
 #include "search/match.h"
 

@@ -1,7 +1,7 @@
 /* The three export formats (see export_format.h). */
 #include "exchange/export_format.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <string.h>
 

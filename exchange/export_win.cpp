@@ -28,8 +28,8 @@
 #include <commctrl.h>
 #include <stddef.h>
 
-#include "app/str.h"
-#include "app/ui.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "exchange/export_format.h"
 
 enum {

@@ -1,7 +1,7 @@
 /* Applying one line of a results file to the hit table (see import_apply.h). */
 #include "exchange/import_apply.h"
 
-#include "app/str.h"
+#include "base/str.h"
 #include "exchange/import_lines.h"
 #include "search/hits.h"
 

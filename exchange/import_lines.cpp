@@ -1,7 +1,7 @@
 /* Reading a tab-separated results file (see import_lines.h). */
 #include "exchange/import_lines.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <string.h>
 

@@ -30,9 +30,9 @@
  * "Lancer" cannot start a search while the import reads its file. */
 #include "exchange/import.h"
 
-#include "app/search_state.h"
-#include "app/str.h"
-#include "app/ui.h"
+#include "search/search_state.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "exchange/export.h"
 #include "exchange/import_apply.h"
 #include "exchange/import_lines.h"

@@ -4,7 +4,7 @@
  * cabinet it used last, with that cabinet's directory. The pass that opens the cabinet comes from
  * the host's pass table, found by the directory name ignoring case. Before opening, the version of
  * the host's HDSV.DLL decides HostApiLevel. Nothing here stops the main window from opening: every
- * failure ends up as a message box (through app/ui.h) and the window goes on.
+ * failure ends up as a message box (through base/ui.h) and the window goes on.
  *
  * Registry values are read into 260-byte buffers and checked by AcceptRegistryText: a missing,
  * non-string or too long value leaves its text empty (host/cabinet.h says why). An empty cabinet
@@ -15,8 +15,8 @@
  * a host that never reports the end cannot hang the window. */
 #include "host/cabinet_win.h"
 
-#include "app/str.h"
-#include "app/ui.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"

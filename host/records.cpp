@@ -1,7 +1,7 @@
 /* Host records and dates: byte-offset accessors and the date and age forms (see records.h). */
 #include "host/records.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <string.h>
 

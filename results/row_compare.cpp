@@ -1,7 +1,7 @@
 /* Comparing two result rows by one column's cell texts (see row_compare.h). */
 #include "results/row_compare.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <stdint.h>
 #include <string.h>

@@ -23,8 +23,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/main_dialog.h"
-#include "app/str.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "resources/ids.h"
 #include "results/row_compare.h"
 #include "search/hits.h"

@@ -39,9 +39,8 @@
 #include <richedit.h>
 #include <string.h>
 
-#include "app/main_dialog.h"
-#include "app/str.h"
-#include "app/ui.h"
+#include "base/str.h"
+#include "base/ui.h"
 #include "catalogue/form_catalogue.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"

@@ -15,7 +15,7 @@
  *     appended (the hit itself still counts). */
 #include "search/hits.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <limits.h>
 #include <stdint.h>

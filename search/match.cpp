@@ -6,7 +6,7 @@
  * not terminated cannot make us read past it. */
 #include "search/match.h"
 
-#include "app/str.h"
+#include "base/str.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

@@ -8,7 +8,7 @@
  * until the user closes it. */
 #include "search/match_win.h"
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "search/hits.h"
 #include "search/match.h"
 

@@ -1,7 +1,7 @@
 /* Texts of the result list and of the status bar (see result_format.h). */
 #include "search/result_format.h"
 
-#include "app/str.h"
+#include "base/str.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -35,14 +35,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/main_dialog.h"
-#include "app/search_state.h"
-#include "app/str.h"
+#include "base/str.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"
 #include "resources/ids.h"
 #include "search/hits.h"
+#include "search/search_state.h"
 
 unsigned char* SortDirections = NULL;
 DWORD SearchStartTick = 0;
@@ -90,10 +89,6 @@ static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, L
 static void SubclassResultList(HWND list);
 
 void CreateResultColumns(HWND mainWindow) {
-    HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
-    SendMessageA(mainWindow, WM_SETICON, ICON_SMALL, (LPARAM)icon);
-    SendMessageA(mainWindow, WM_SETICON, ICON_BIG, (LPARAM)icon);
-
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     int inserted = 0;
     for (int i = 0; i < RESULT_COLUMN_COUNT; i++) {

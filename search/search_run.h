@@ -2,7 +2,7 @@
  *
  * The main window starts RunSearch with CreateThread when "Lancer" is pressed and no search runs,
  * passing itself as the only argument; the thread returns 0 when the run is over. The run follows
- * the launch guard of app/search_state.h: SearchRunBegin once it has read its inputs (or
+ * the launch guard of search/search_state.h: SearchRunBegin once it has read its inputs (or
  * SearchRunAbandon if it ends before), SearchRunFinish at its end. */
 #ifndef SONDREL_SEARCH_SEARCH_RUN_H
 #define SONDREL_SEARCH_SEARCH_RUN_H

@@ -29,8 +29,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/search_state.h"
-#include "app/str.h"
+#include "search/search_state.h"
+#include "base/str.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
 #include "host/records.h"

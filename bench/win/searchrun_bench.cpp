@@ -30,8 +30,9 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "app/search_state.h"
-#include "app/str.h"
+#include "base/ui.h"
+#include "search/search_state.h"
+#include "base/str.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"

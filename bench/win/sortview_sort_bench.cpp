@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "base/ui.h"
 #include "resources/ids.h"
 #include "results/sort.h"
 #include "search/hits.h"

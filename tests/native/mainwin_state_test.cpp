@@ -1,6 +1,6 @@
 // The main window's shared search values and the launch guard, driven by a fake search run on a
 // thread of its own; the host version levels, directory names and registry texts of cabinet opening.
-#include "app/search_state.h"
+#include "search/search_state.h"
 #include "host/cabinet.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Host records by byte offset, packed dates and ages, bounded text helpers.
-#include "app/str.h"
+#include "base/str.h"
 #include "host/records.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Result-list texts: social-security digits, scheme lookup, status-bar texts; atoi-like numbers.
-#include "app/str.h"
+#include "base/str.h"
 #include "search/result_format.h"
 
 #include <gtest/gtest.h>

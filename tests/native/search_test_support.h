@@ -4,7 +4,7 @@
 #ifndef SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 #define SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 
-#include "app/str.h"
+#include "base/str.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

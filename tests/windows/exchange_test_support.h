@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/search_state.h"
-#include "app/ui.h"
+#include "search/search_state.h"
+#include "base/ui.h"
 #include "host/hdapi.h"
 #include "resources/ids.h"
 #include "search/hits.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "app/search_state.h"
+#include "search/search_state.h"
 #include "search/hits.h"
 #include "host/cabinet.h"
 #include "resources/ids.h"

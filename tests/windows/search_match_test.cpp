@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/search_state.h"
+#include "search/search_state.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "resources/ids.h"

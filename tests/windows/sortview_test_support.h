@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "base/ui.h"
 #include "support/mainwin_support.h"
 #include "host/hdapi.h"
 

@@ -7,7 +7,7 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "catalogue/form_catalogue.h"
 #include "host/cabinet.h"
 #include "host/records.h"

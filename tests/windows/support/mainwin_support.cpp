@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "app/main_dialog.h"
-#include "app/search_state.h"
-#include "app/ui.h"
+#include "base/ui.h"
+#include "search/search_state.h"
+#include "base/ui.h"
 #include "host/hdapi.h"
 #include "resources/ids.h"
 

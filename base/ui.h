@@ -10,14 +10,18 @@
  *
  * The pointers are set once, before any thread of the program starts, and only read afterwards;
  * the search and catalogue threads may show message boxes through them too. */
-#ifndef SONDREL_APP_UI_H
-#define SONDREL_APP_UI_H
+#ifndef SONDREL_BASE_UI_H
+#define SONDREL_BASE_UI_H
 
 #include <windows.h>
 
 typedef int(WINAPI* MessageBoxFn)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 typedef HINSTANCE(WINAPI* ShellExecuteFn)(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                           LPCSTR directory, INT show);
+
+/* Module instance of the program, used by every resource load and window creation; set once by
+ * start-up before the main window exists (the Windows tests set it to their own module). */
+extern HINSTANCE g_instance;
 
 /* MessageBoxA unless a test replaced it. */
 extern MessageBoxFn g_messageBox;

@@ -1,7 +1,7 @@
 /* The values shared by the main window and the search run, and the decisions taken on them: see
  * search_state.h for the launch guard. Every access is a sequentially consistent atomic operation,
  * so the order written here is the order the other thread observes. */
-#include "app/search_state.h"
+#include "search/search_state.h"
 
 SearchControlWords SearchControl = {{0}, {0}, {0}};
 std::atomic<int32_t> lastSearchMode(SEARCH_MODE_LETTERS);

@@ -5,8 +5,8 @@
  * terminator), never writes past `size` bytes, and tells whether the whole text fitted: 1 when it
  * did, 0 when it was cut short. Texts are 8-bit Windows-1252: one character is one byte, so cutting
  * never splits a character. */
-#ifndef SONDREL_APP_STR_H
-#define SONDREL_APP_STR_H
+#ifndef SONDREL_BASE_STR_H
+#define SONDREL_BASE_STR_H
 
 #include <stdarg.h>
 #include <stddef.h>

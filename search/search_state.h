@@ -23,8 +23,8 @@
  * just come up.
  *
  * Portable: no <windows.h>; the window glue and the run call these operations. */
-#ifndef SONDREL_APP_SEARCH_STATE_H
-#define SONDREL_APP_SEARCH_STATE_H
+#ifndef SONDREL_SEARCH_SEARCH_STATE_H
+#define SONDREL_SEARCH_SEARCH_STATE_H
 
 #include <atomic>
 #include <stdint.h>

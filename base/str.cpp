@@ -1,5 +1,5 @@
 /* Bounded text helpers: see str.h. */
-#include "app/str.h"
+#include "base/str.h"
 
 #include <stdio.h>
 #include <string.h>

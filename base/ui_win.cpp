@@ -1,8 +1,9 @@
 /* Message boxes and shell requests through replaceable pointers: see ui.h. */
-#include "app/ui.h"
+#include "base/ui.h"
 
 #include <shellapi.h>
 
+HINSTANCE g_instance;
 MessageBoxFn g_messageBox = MessageBoxA;
 ShellExecuteFn g_shellExecute = ShellExecuteA;
 
