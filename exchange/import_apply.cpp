@@ -4,6 +4,7 @@
 #include "app/str.h"
 #include "exchange/import_lines.h"
 #include "search/hits.h"
+#include "app/alloc.h"
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -27,7 +28,7 @@ static int32_t SaturatingAdd(int32_t a, int64_t b) {
 }
 
 static void DropHits(PatientHits* record) {
-    free(record->hits);
+    SondrelFree(record->hits);
     record->hits = NULL;
     record->hitCapacity = 0;
 }
