@@ -245,7 +245,7 @@ TEST_F(SortFailureTest, SortWithoutItsSnapshotChangesNothing) {
     long calls = SondrelAllocationCalls();
     SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 6);
     calls = SondrelAllocationCalls() - calls;
-    ASSERT_EQ(calls, 3); // offsets, pool, one growth
+    ASSERT_EQ(calls, 3);          // offsets, pool, one growth
     EXPECT_EQ(Cell(0, 0), "119"); // "ttt..." first
     EXPECT_EQ(LastSortColumn, 6);
     SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 0); // column 6 loses its image
@@ -304,7 +304,8 @@ TEST_F(SortFailureTest, WindowWithoutSortDirectionsSortsNothing) {
 // ---- the import ----------------------------------------------------------------------------------
 
 const char kImportHeader[] = "N\xb0 dossier\tNom Patient\tAge\tNombre d'occurences\tPremi\xe8re occurence\t"
-                             "Derni\xe8re occurence\tM\xe9" "decin\tN\xb0 SS\tR\xe9gime\t\r\n";
+                             "Derni\xe8re occurence\tM\xe9"
+                             "decin\tN\xb0 SS\tR\xe9gime\t\r\n";
 
 std::string ImportLine(int patient, const char* name, int count, const char* authors) {
     char line[300];
@@ -319,7 +320,8 @@ int g_reads;
 int FirstReadThenFail(void* context, char* buf, int size) {
     if (++g_reads > 1) return -1;
     DWORD got = 0;
-    if (!ReadFile((HANDLE)context, buf, (DWORD)(size < g_firstReadBytes ? size : g_firstReadBytes), &got, NULL))
+    if (!ReadFile((HANDLE)context, buf, (DWORD)(size < g_firstReadBytes ? size : g_firstReadBytes), &got,
+                  NULL))
         return -1;
     return (int)got;
 }
@@ -346,7 +348,11 @@ TEST_F(ImportFailureTest, ReadErrorStopsTheImportKeepsWhatWasAppliedAndTellsTheU
     RunFailingAt(0);
     std::string line10 = ImportLine(10, "DUPONT \xc9lodie", 4, "Dr Z");
     std::string line20 = ImportLine(20, "MARTIN Paul", 5, "Dr Y");
-    std::string bytes = kImportHeader + line10 + line20 + ImportLine(30, "PETIT L\xe9" "a", 6, "Dr X");
+    std::string bytes = kImportHeader + line10 + line20 +
+                        ImportLine(30,
+                                   "PETIT L\xe9"
+                                   "a",
+                                   6, "Dr X");
     std::string path = Path("coupe.xls");
     searchrun::WriteFileBytes(path, bytes);
     g_importChunkRead = FirstReadThenFail;
@@ -372,7 +378,7 @@ TEST_F(ImportFailureTest, RecordThatCannotBeAllocatedDropsItsLineAndKeepsTheResu
     RunFailingAt(0);
     std::string path = Path("nouveau.xls");
     searchrun::WriteFileBytes(path, kImportHeader + ImportLine(40, "NOUVEAU Jean", 2, "Dr N") +
-                                                   ImportLine(10, "DUPONT \xc9lodie", 1, "Dr A"));
+                                        ImportLine(10, "DUPONT \xc9lodie", 1, "Dr A"));
     long live = SondrelLiveBlocks();
     SondrelFailAllocationAt(1); // patient 40's new record
     EXPECT_EQ(Import(path), IMPORT_DONE);
