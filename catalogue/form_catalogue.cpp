@@ -2,7 +2,7 @@
  * form_catalogue.h). */
 #include "catalogue/form_catalogue.h"
 
-#include "app/alloc.h"
+#include "base/alloc.h"
 
 #include <atomic>
 #include <string.h>

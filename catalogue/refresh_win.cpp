@@ -16,7 +16,7 @@
  * waits for it. */
 #include "catalogue/catalogue.h"
 
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "catalogue/form_catalogue.h"
 #include "resources/ids.h"
 

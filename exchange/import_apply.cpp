@@ -2,9 +2,9 @@
 #include "exchange/import_apply.h"
 
 #include "app/str.h"
+#include "base/alloc.h"
 #include "exchange/import_lines.h"
 #include "search/hits.h"
-#include "app/alloc.h"
 
 #include <stdint.h>
 #include <stdlib.h>

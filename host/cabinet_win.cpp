@@ -18,9 +18,9 @@
  * user is told "Impossible de trouver la version d'HDSV" and the window goes on at level 0. */
 #include "host/cabinet_win.h"
 
-#include "app/alloc.h"
 #include "app/str.h"
 #include "app/ui.h"
+#include "base/alloc.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"

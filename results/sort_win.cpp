@@ -22,9 +22,9 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "app/alloc.h"
 #include "app/main_dialog.h"
 #include "app/str.h"
+#include "base/alloc.h"
 #include "resources/ids.h"
 #include "results/row_compare.h"
 #include "search/hits.h"

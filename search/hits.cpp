@@ -15,8 +15,8 @@
  *     appended (the hit itself still counts). */
 #include "search/hits.h"
 
-#include "app/alloc.h"
 #include "app/str.h"
+#include "base/alloc.h"
 
 #include <limits.h>
 #include <stdint.h>

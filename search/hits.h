@@ -12,7 +12,7 @@
  * releases nothing) and then releases each record through the list rows with ReleasePatientHits,
  * so no slot ever refers to a released record.
  *
- * Memory comes from the program's allocation seam (app/alloc.h), through which tests can make any
+ * Memory comes from the program's allocation seam (base/alloc.h), through which tests can make any
  * single allocation fail. When an allocation fails the user is told
  * through g_reportAllocationFailure, a process-wide callback: the Win32 side installs a message box
  * (InstallAllocationFailureBox), the default only counts the reports in g_allocationFailureReports.

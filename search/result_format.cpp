@@ -1,8 +1,8 @@
 /* Texts of the result list and of the status bar (see result_format.h). */
 #include "search/result_format.h"
 
-#include "app/alloc.h"
 #include "app/str.h"
+#include "base/alloc.h"
 
 #include <string.h>
 

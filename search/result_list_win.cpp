@@ -34,10 +34,10 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "app/alloc.h"
 #include "app/main_dialog.h"
 #include "app/search_state.h"
 #include "app/str.h"
+#include "base/alloc.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"

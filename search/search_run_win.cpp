@@ -35,9 +35,9 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "app/alloc.h"
 #include "app/search_state.h"
 #include "app/str.h"
+#include "base/alloc.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
 #include "host/records.h"

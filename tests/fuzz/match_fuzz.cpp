@@ -12,7 +12,7 @@
  * Checked: FindFolded agrees with a naive search over a folded copy; nothing is read or written
  * outside its block (the sanitizers); the authors text stays within 999 characters; merging an
  * author twice changes nothing; counts and entries stay consistent. */
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

@@ -3,7 +3,7 @@
 // cells that must come back through the import. Under AddressSanitizer and LeakSanitizer: a crash
 // or a leak on any failure path fails the run, and the seam's block count checks each site's
 // release at once.
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "catalogue/form_catalogue.h"
 #include "exchange/export_format.h"
 #include "exchange/import_apply.h"
@@ -421,7 +421,7 @@ TEST(OneAllocationSeam, NoProductSourceAllocatesOutsideIt) {
         "\\b(malloc|calloc|realloc|free|strdup|_strdup|GlobalAlloc|GlobalReAlloc|LocalAlloc|LocalReAlloc|"
         "LocalFree|HeapAlloc|HeapReAlloc|HeapFree|VirtualAlloc|CoTaskMemAlloc)\\s*\\(|\\bnew\\b|\\bdelete\\b|"
         "std::(vector|string|map|unique_ptr|make_unique|list|deque)\\b");
-    const char* folders[] = {"app", "host", "search", "results", "exchange", "catalogue"};
+    const char* folders[] = {"base", "app", "host", "search", "results", "exchange", "catalogue"};
     int scanned = 0;
     for (const char* folder : folders) {
         std::string listing = std::string("ls ") + SONDREL_SOURCE_DIR + "/" + folder + " 2>/dev/null";
@@ -433,7 +433,7 @@ TEST(OneAllocationSeam, NoProductSourceAllocatesOutsideIt) {
             file.erase(file.find_last_not_of("\r\n") + 1);
             bool source = file.size() > 4 && (file.compare(file.size() - 4, 4, ".cpp") == 0 ||
                                               file.compare(file.size() - 2, 2, ".h") == 0);
-            if (!source || (std::string(folder) == "app" && file.compare(0, 6, "alloc.") == 0)) continue;
+            if (!source || (std::string(folder) == "base" && file.compare(0, 6, "alloc.") == 0)) continue;
             std::ifstream in(std::string(SONDREL_SOURCE_DIR) + "/" + folder + "/" + file, std::ios::binary);
             std::stringstream text;
             text << in.rdbuf();

@@ -6,8 +6,8 @@
 #ifndef SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 #define SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 
-#include "app/alloc.h"
 #include "app/str.h"
+#include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/form_catalogue.h"
 #include "resources/ids.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "host/cabinet.h"
 #include "host/cabinet_win.h"
 #include "host/hdapi.h"

@@ -7,7 +7,7 @@
 // what the program says about it (or nothing), and that the results the user had are still there.
 #include "searchrun_fixture.h"
 
-#include "app/alloc.h"
+#include "base/alloc.h"
 #include "exchange/export.h"
 #include "exchange/export_format.h"
 #include "exchange/import.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/alloc.h"
 #include "app/ui.h"
+#include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"

@@ -3,7 +3,7 @@
  * The counters and the switch are atomic words: the search thread and the catalogue thread
  * allocate while the interface thread does. A request of zero bytes gets a block of one byte, so
  * that NULL always means failure. */
-#include "app/alloc.h"
+#include "base/alloc.h"
 
 #include <atomic>
 #include <stdint.h>
