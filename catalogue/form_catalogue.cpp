@@ -2,8 +2,9 @@
  * form_catalogue.h). */
 #include "catalogue/form_catalogue.h"
 
+#include "base/alloc.h"
+
 #include <atomic>
-#include <stdlib.h>
 #include <string.h>
 
 static const FormEntry kBuiltinEntries[BUILTIN_FORM_COUNT] = {
@@ -57,7 +58,7 @@ const FormEntry* FindFormById(const FormCatalogueData* catalogue, const char* fo
 
 static char* CopyRange(const char* start, const char* end) {
     size_t n = (size_t)(end - start);
-    char* copy = (char*)malloc(n + 1);
+    char* copy = (char*)SondrelAlloc(n + 1, 1);
     if (copy == NULL) return NULL;
     memcpy(copy, start, n);
     copy[n] = 0;
@@ -66,11 +67,11 @@ static char* CopyRange(const char* start, const char* end) {
 
 static void FreeParsed(FormCatalogueData* catalogue, FormEntry* entries, int count) {
     for (int i = 0; i < count; i++) {
-        free((void*)entries[i].label);
-        free((void*)entries[i].formId);
+        SondrelFree((void*)entries[i].label);
+        SondrelFree((void*)entries[i].formId);
     }
-    free(entries);
-    free(catalogue);
+    SondrelFree(entries);
+    SondrelFree(catalogue);
 }
 
 void ReleaseFormCatalogue(FormCatalogueData* catalogue) {
@@ -83,14 +84,19 @@ static const char* SkipLineEnds(const char* p, const char* end) {
 }
 
 FormCatalogueData* ParseFormList(const char* text, size_t size) {
-    FormCatalogueData* catalogue = (FormCatalogueData*)malloc(sizeof(FormCatalogueData));
-    FormEntry* entries = (FormEntry*)calloc(FORM_CATALOGUE_MAX, sizeof(FormEntry));
+    FormCatalogueData* catalogue = (FormCatalogueData*)SondrelAlloc(1, sizeof(FormCatalogueData));
+    FormEntry* entries = (FormEntry*)SondrelAlloc(FORM_CATALOGUE_MAX, sizeof(FormEntry));
     if (catalogue == NULL || entries == NULL) {
-        free(catalogue);
-        free(entries);
+        SondrelFree(catalogue);
+        SondrelFree(entries);
         return NULL;
     }
-    /* A zero byte inside the file ends the text, as it would for a terminated buffer. */
+    /* No text is an empty list. A zero byte inside the file ends the text, as it would for a
+     * terminated buffer. */
+    if (text == NULL) {
+        text = "";
+        size = 0;
+    }
     const char* nul = (const char*)memchr(text, 0, size);
     const char* end = nul != NULL ? nul : text + size;
     const char* p = text;
@@ -106,8 +112,8 @@ FormCatalogueData* ParseFormList(const char* text, size_t size) {
         while (p < end && *p != '\r' && *p != '\n') p++;
         p = SkipLineEnds(p, end);
         if (label == NULL || formId == NULL) {
-            free(label);
-            free(formId);
+            SondrelFree(label);
+            SondrelFree(formId);
             FreeParsed(catalogue, entries, count);
             return NULL;
         }

@@ -38,7 +38,8 @@ const FormEntry* FindFormById(const FormCatalogueData* catalogue, const char* fo
 /* Parses a downloaded list file (text of `size` bytes, need not be terminated) into a new catalogue:
  * pairs of a label line (up to the first CR) and an id line (up to the first ",", CR or the end),
  * runs of CR and LF between them skipped; at most FORM_CATALOGUE_MAX entries are kept. Every text is
- * its own exact-length allocation. Returns NULL only when memory runs out (nothing is leaked). */
+ * its own exact-length allocation. A NULL text is an empty list, whatever the size. Returns NULL
+ * only when memory runs out (nothing is leaked). */
 FormCatalogueData* ParseFormList(const char* text, size_t size);
 /* Frees a parsed catalogue that was never published (or that no thread can still be reading). */
 void ReleaseFormCatalogue(FormCatalogueData* catalogue);

@@ -16,8 +16,7 @@
  * waits for it. */
 #include "catalogue/catalogue.h"
 
-#include <stdlib.h>
-
+#include "base/alloc.h"
 #include "catalogue/form_catalogue.h"
 #include "resources/ids.h"
 
@@ -169,7 +168,7 @@ static FormCatalogueData* ReadListFile(const char* path) {
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
     /* A list of 4 GB or more (or an unknown size) cannot be held by this process. */
-    char* text = (size != INVALID_FILE_SIZE && high == 0) ? (char*)malloc((size_t)size + 1) : NULL;
+    char* text = (size != INVALID_FILE_SIZE && high == 0) ? (char*)SondrelAlloc((size_t)size + 1, 1) : NULL;
     if (text == NULL) {
         CloseHandle(file);
         return NULL;
@@ -179,7 +178,7 @@ static FormCatalogueData* ReadListFile(const char* path) {
     CloseHandle(file);
     /* At most FORM_CATALOGUE_MAX entries are kept: a longer list yields its first 1000. */
     FormCatalogueData* catalogue = ParseFormList(text, got);
-    free(text);
+    SondrelFree(text);
     return catalogue;
 }
 

@@ -98,6 +98,11 @@ void WriteExportCell(ExportSink* sink, char* cell, int format, int width) {
     }
     case EXPORT_EXCEL: {
         size_t len = StrLenBounded(cell, EXPORT_CELL_SIZE - 1);
+        /* A TAB, CR or LF of the text would end the cell or the row for every reader, the import
+         * included: each is written as a space. */
+        for (size_t i = 0; i < len; i++) {
+            if (cell[i] == '\t' || cell[i] == '\r' || cell[i] == '\n') cell[i] = ' ';
+        }
         ExportWrite(sink, cell, len);
         ExportWrite(sink, "\t", 1);
         break;

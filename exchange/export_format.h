@@ -7,7 +7,8 @@
  * that the file is incomplete instead of leaving it truncated in silence.
  *
  * Every line of the text and tab-separated formats ends in CR LF. A fixed-width cell is the text cut
- * or space-filled to width/7 characters, then "|"; a tab-separated cell is the text and a TAB. The
+ * or space-filled to width/7 characters, then "|"; a tab-separated cell is the text and a TAB, with
+ * every TAB, CR and LF of the text written as a space so that the cell stays one cell. The
  * HTML file holds no line break at all, and every title and cell is escaped ("&", "<", ">" and the
  * double quote become entities) so that a name or an author holding them cannot break the table or
  * run as markup. */
@@ -45,7 +46,7 @@ int AddExportExtension(char* path, size_t size, int format);
 void WriteHtmlPrologue(ExportSink* sink, const char* title);
 
 /* Writes one cell. The cell buffer holds EXPORT_CELL_SIZE bytes and is changed in place (the
- * fixed-width form fills it out); width is the column's displayed width in pixels. A fixed-width cell
+ * fixed-width form fills it out, the tab-separated form turns TAB, CR and LF into spaces); width is the column's displayed width in pixels. A fixed-width cell
  * wider than the buffer is cut to EXPORT_CELL_SIZE - 2 characters and its bar. */
 void WriteExportCell(ExportSink* sink, char* cell, int format, int width);
 

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include "exchange/import_lines.h"
+
 /* ImportMode values (the same numbers as IMPORT_ADD, IMPORT_SUBTRACT). */
 enum { IMPORT_MODE_ADD = 1, IMPORT_MODE_SUBTRACT = 2 };
 
@@ -26,7 +28,8 @@ enum {
     IMPORT_STOPPED = 1,    /* the user answered No to a faulty line; the list was filled again */
     IMPORT_NOT_OPENED = 2, /* the file could not be opened: reported; the list was filled again */
     IMPORT_REFUSED = 3,    /* a search is starting or running: warned, nothing changed */
-    IMPORT_NO_TABLES = 4   /* the host tables could not be opened: nothing changed */
+    IMPORT_NO_TABLES = 4,  /* the host tables could not be opened: nothing changed */
+    IMPORT_READ_FAILED = 5 /* a read failed part-way: reported; the lines before it stay applied */
 };
 
 /* Longest part of a faulty line shown in the prompt; a longer line is cut and ends in "…". */
@@ -47,6 +50,10 @@ int OpenImportFile(const char* path);
 /* The next line of the open file into line (size bytes): its length, 0 for an empty line, -1 at the
  * end. *tooLong is set when the line was longer than the buffer. */
 int ReadImportLine(char* line, int size, int* tooLong);
+/* Reads the next chunk of the open file for the line reader: ReadFile, answering -1 when it fails.
+ * Tests replace it to make a read fail part-way through a file; the product never does. */
+extern ImportReadFn g_importChunkRead;
+
 /* Closes the file opened by OpenImportFile (nothing when none is open). */
 void CloseImportFile(void);
 

@@ -1,6 +1,7 @@
 /* Applying one line of a results file to the hit table (see import_apply.h). */
 #include "exchange/import_apply.h"
 
+#include "base/alloc.h"
 #include "base/str.h"
 #include "exchange/import_lines.h"
 #include "search/hits.h"
@@ -27,7 +28,7 @@ static int32_t SaturatingAdd(int32_t a, int64_t b) {
 }
 
 static void DropHits(PatientHits* record) {
-    free(record->hits);
+    SondrelFree(record->hits);
     record->hits = NULL;
     record->hitCapacity = 0;
 }

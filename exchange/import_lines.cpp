@@ -7,7 +7,10 @@
 
 static void FetchChunk(ImportLineReader* reader) {
     int n = reader->read != NULL ? reader->read(reader->context, reader->chunk, IMPORT_CHUNK_SIZE) : 0;
-    if (n < 0) n = 0;
+    if (n < 0) {
+        reader->failed = 1;
+        n = 0;
+    }
     if (n > IMPORT_CHUNK_SIZE) n = IMPORT_CHUNK_SIZE;
     reader->count = n;
     reader->pos = 0;
@@ -16,6 +19,7 @@ static void FetchChunk(ImportLineReader* reader) {
 void ImportReaderStart(ImportLineReader* reader, ImportReadFn read, void* context) {
     reader->read = read;
     reader->context = context;
+    reader->failed = 0;
     FetchChunk(reader);
 }
 
@@ -47,6 +51,11 @@ int ReadImportLine(ImportLineReader* reader, char* buf, int size, int* tooLong) 
     }
     buf[length] = 0;
     if (tooLong != NULL) *tooLong = longLine;
+    if (!sawCr && reader->failed) {
+        buf[0] = 0; /* cut by the error, not by the file */
+        if (tooLong != NULL) *tooLong = 0;
+        return -1;
+    }
     if (!sawCr) {
         /* The end of the file came before a CR: the last line, if it holds anything. */
         return length > 0 || longLine ? length : -1;

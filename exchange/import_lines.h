@@ -6,7 +6,8 @@
  * start as a whole line. The last line is returned even without a final CR LF (a file saved by a
  * spreadsheet often lacks it), and an empty last line ends the reading rather than being returned as
  * an empty line. A CR that is not followed by LF ends its line without swallowing the next line's
- * first byte. A file whose lines end in LF alone is one long line. */
+ * first byte. A file whose lines end in LF alone is one long line. A read error is not taken for
+ * the end of the file: the reader stops at it and says so (`failed`). */
 #ifndef SONDREL_EXCHANGE_IMPORT_LINES_H
 #define SONDREL_EXCHANGE_IMPORT_LINES_H
 
@@ -15,7 +16,8 @@
 
 enum { IMPORT_CHUNK_SIZE = 5000, IMPORT_LINE_SIZE = 5000 };
 
-/* Reads up to size bytes into buf; returns the number read, 0 at the end of the file or on error. */
+/* Reads up to size bytes into buf; returns the number read, 0 at the end of the file, -1 when the
+ * read failed. */
 typedef int (*ImportReadFn)(void* context, char* buf, int size);
 
 typedef struct ImportLineReader {
@@ -24,14 +26,17 @@ typedef struct ImportLineReader {
     char chunk[IMPORT_CHUNK_SIZE]; /* the current chunk */
     int count;                     /* bytes in the chunk; 0 once the file is exhausted */
     int pos;                       /* read position in the chunk */
+    int failed;                    /* 1 once a read failed: the file was not read to its end */
 } ImportLineReader;
 
 /* Starts reading: fetches the first chunk. */
 void ImportReaderStart(ImportLineReader* reader, ImportReadFn read, void* context);
 
 /* The next line into buf (size bytes, at least 1): its length (1 or more), 0 for an empty line, -1 at
- * the end of the file. *tooLong is set when the line had more characters than buf holds; they were
- * skipped up to the line's end. */
+ * the end of the file or at a read error. A read that fails part-way through a line ends the
+ * reading there: the cut line is not returned (it is not the file's line) and `failed` is set, so
+ * that the caller can tell a file read to its end from one that was not. *tooLong is set when the line had
+ * more characters than buf holds; they were skipped up to the line's end. */
 int ReadImportLine(ImportLineReader* reader, char* buf, int size, int* tooLong);
 
 /* Walks the TAB-separated fields of a line. Field 1 always exists; each later field exists only when

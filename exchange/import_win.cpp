@@ -19,7 +19,9 @@
  * still gives a box that fits the screen with its buttons. A line dropped for want of memory has
  * already been reported by the hit table and is passed over without a prompt. A file that cannot
  * be opened is reported with an error box (see ReportOpenFailure); the list is filled again all
- * the same.
+ * the same. So is a file that fails to be read part-way (a removed medium, a network share gone):
+ * the reading stops at the error, the lines applied before it stay, the line cut by it is not
+ * applied, and an error box says the file could not be read to its end (ReportReadFailure).
  *
  * The refusal during a search. The search thread writes PatientHitsTable and its two counters
  * without a lock, and releases the records shown in the list when a run starts; an import at the
@@ -30,7 +32,6 @@
  * "Lancer" cannot start a search while the import reads its file. */
 #include "exchange/import.h"
 
-#include "search/search_state.h"
 #include "base/str.h"
 #include "base/ui.h"
 #include "exchange/export.h"
@@ -39,6 +40,7 @@
 #include "host/hdapi.h"
 #include "host/records.h"
 #include "search/result_list.h"
+#include "search/search_state.h"
 
 enum { IMPORT_PATH_SIZE = 260, IMPORT_PROMPT_SIZE = IMPORT_PROMPT_LINE_CHARS + 64 };
 
@@ -62,19 +64,21 @@ int ChooseOpenFile(HWND owner, const char* filter, char* path, int pathSize) {
     return GetOpenFileNameA(&dialog) ? 1 : 0;
 }
 
-/* ImportReadFn over the open file. */
+/* ImportReadFn over the open file: a failed read is an error, not the end of the file. */
 static int ReadFromFile(void* context, char* buf, int size) {
     DWORD got = 0;
-    if (!ReadFile((HANDLE)context, buf, (DWORD)size, &got, NULL)) return 0;
+    if (!ReadFile((HANDLE)context, buf, (DWORD)size, &got, NULL)) return -1;
     return (int)got;
 }
+
+ImportReadFn g_importChunkRead = ReadFromFile;
 
 int OpenImportFile(const char* path) {
     CloseImportFile();
     ImportFile =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (ImportFile == INVALID_HANDLE_VALUE) return 0;
-    ImportReaderStart(&ImportReader, ReadFromFile, (void*)ImportFile);
+    ImportReaderStart(&ImportReader, g_importChunkRead, (void*)ImportFile);
     return 1;
 }
 
@@ -153,6 +157,14 @@ static void ReportOpenFailure(HWND mainWindow, const char* path) {
     ShowMessageBox(mainWindow, text, "Sondrel", MB_OK | MB_ICONERROR);
 }
 
+/* A file that could not be read to its end: the lines read before the error stay applied, and the
+ * user learns that the rest of the file was not. */
+static void ReportReadFailure(HWND mainWindow, const char* path) {
+    char text[IMPORT_PATH_SIZE + 64];
+    StrFormat(text, sizeof text, "Impossible de lire le fichier %s jusqu'à la fin", path);
+    ShowMessageBox(mainWindow, text, "Sondrel", MB_OK | MB_ICONERROR);
+}
+
 /* Reads the file into the hit table and fills the list again; the tables are open and locked. */
 static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, const char* path,
                                 ImportTables* tables) {
@@ -173,7 +185,12 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
                 break;
             }
         }
+        int readFailed = ImportReader.failed;
         CloseImportFile();
+        if (readFailed && result == IMPORT_DONE) {
+            ReportReadFailure(mainWindow, path);
+            result = IMPORT_READ_FAILED;
+        }
     } else {
         ReportOpenFailure(mainWindow, path);
     }

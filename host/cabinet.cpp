@@ -40,6 +40,7 @@ static unsigned char LowerCp1252(unsigned char c) {
 }
 
 int SameDirectoryName(const char* a, const char* b, size_t max) {
+    if (max == 0) return 0; /* nothing compared proves nothing equal */
     if (a == NULL) a = "";
     if (b == NULL) b = "";
     for (size_t i = 0; i < max; i++) {

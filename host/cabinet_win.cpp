@@ -12,9 +12,13 @@
  *
  * The pass table walk stops at the first record whose directory matches, or after the call that
  * reports the end of the table (that record is still compared once). The walk is also bounded, so
- * a host that never reports the end cannot hang the window. */
+ * a host that never reports the end cannot hang the window.
+ *
+ * A version resource that no memory can be found for counts as a version that cannot be read: the
+ * user is told "Impossible de trouver la version d'HDSV" and the window goes on at level 0. */
 #include "host/cabinet_win.h"
 
+#include "base/alloc.h"
 #include "base/str.h"
 #include "base/ui.h"
 #include "host/cabinet.h"
@@ -93,14 +97,14 @@ int CheckHostVersion(int32_t* level) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0) return 0;
-    void* data = LocalAlloc(LMEM_FIXED, size);
+    void* data = SondrelAlloc(size, 1);
     if (data == NULL) return 0;
     VS_FIXEDFILEINFO* info = NULL;
     UINT infoLength = 0;
     if (!GetFileVersionInfoA(path, 0, size, data) ||
         !VerQueryValueA(data, "\\", (void**)&info, &infoLength) || info == NULL ||
         infoLength < sizeof *info) {
-        LocalFree(data);
+        SondrelFree(data);
         return 0; /* no usable version resource: no message */
     }
     unsigned major = HIWORD(info->dwFileVersionMS);
@@ -108,14 +112,14 @@ int CheckHostVersion(int32_t* level) {
     int found = HostLevelFromVersion(major, minor);
     if (found != 0) {
         *level = found;
-        LocalFree(data);
+        SondrelFree(data);
         return 1;
     }
     char text[MESSAGE_SIZE], caption[MESSAGE_SIZE];
     StrFormat(text, sizeof text, "Impossible de trouver la version d'HDSV (%u.%u)", major, minor);
     StrFormat(caption, sizeof caption, "Sondrel %d.%d", SONDREL_VERSION_MAJOR, SONDREL_VERSION_MINOR);
     ShowMessageBox(NULL, text, caption, MB_OK | MB_ICONERROR);
-    LocalFree(data);
+    SondrelFree(data);
     return 0;
 }
 

@@ -37,15 +37,17 @@ PackedDate MakePackedDate(unsigned day, unsigned month, unsigned year) {
 }
 
 int FormatPackedDate(char* out, size_t size, PackedDate d) {
+    if (out == NULL || size == 0) return 0;
     StrFormat(out, size, "%02d/%02d/%4d", (int)DateDay(d), (int)DateMonth(d), (int)DateYear(d));
-    return (int)strlen(out);
+    return (int)StrLenBounded(out, size);
 }
 
 unsigned AgeYears(uint32_t ageWord) { return (ageWord >> 16) & 0xFFFFu; }
 unsigned AgeMonths(uint32_t ageWord) { return (ageWord >> 8) & 0xFFu; }
 
 int FormatAge(char* out, size_t size, uint32_t ageWord) {
+    if (out == NULL || size == 0) return 0;
     unsigned years = AgeYears(ageWord);
     StrFormat(out, size, "%d an%s %02d m", (int)years, years > 1 ? "s" : "", (int)AgeMonths(ageWord));
-    return (int)strlen(out);
+    return (int)StrLenBounded(out, size);
 }

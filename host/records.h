@@ -87,12 +87,14 @@ unsigned DateDay(PackedDate d);
 unsigned DateMonth(PackedDate d);
 unsigned DateYear(PackedDate d);
 PackedDate MakePackedDate(unsigned day, unsigned month, unsigned year);
-/* "%02d/%02d/%4d": 11 bytes with terminator (more for a year above 9999). Returns the length. */
+/* "%02d/%02d/%4d": 11 bytes with terminator (more for a year above 9999), cut to size - 1 bytes.
+ * Returns the length written; with no buffer or a size of 0 nothing is written and it returns 0. */
 int FormatPackedDate(char* out, size_t size, PackedDate d);
 
 unsigned AgeYears(uint32_t ageWord);
 unsigned AgeMonths(uint32_t ageWord);
-/* "%d an%s %02d m": "s" when the years exceed 1. Returns the length. */
+/* "%d an%s %02d m": "s" when the years exceed 1, cut to size - 1 bytes. Returns the length written;
+ * with no buffer or a size of 0 nothing is written and it returns 0. */
 int FormatAge(char* out, size_t size, uint32_t ageWord);
 
 #endif

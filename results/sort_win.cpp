@@ -20,9 +20,9 @@
 #include "results/sort.h"
 
 #include <commctrl.h>
-#include <stdlib.h>
 #include <string.h>
 
+#include "base/alloc.h"
 #include "base/str.h"
 #include "base/ui.h"
 #include "resources/ids.h"
@@ -73,8 +73,8 @@ static void SetHeaderImage(HWND list, int column, int image) {
 }
 
 static void FreeSnapshot(void) {
-    free(Sort.texts);
-    free(Sort.offsets);
+    SondrelFree(Sort.texts);
+    SondrelFree(Sort.offsets);
     Sort.texts = NULL;
     Sort.offsets = NULL;
     Sort.rows = 0;
@@ -87,7 +87,7 @@ static int AppendSnapshotText(size_t* used, size_t* capacity, const char* text) 
         size_t grown = *capacity * 2;
         while (grown - *used < length + 1)
             grown *= 2;
-        char* pool = (char*)realloc(Sort.texts, grown);
+        char* pool = (char*)SondrelRealloc(Sort.texts, grown, 1);
         if (pool == NULL) return 0;
         Sort.texts = pool;
         *capacity = grown;
@@ -102,8 +102,8 @@ static int AppendSnapshotText(size_t* used, size_t* capacity, const char* text) 
  * `column` into the snapshot. Returns 0 (nothing kept) when memory runs out. */
 static int TakeSnapshot(HWND list, int rows, int column) {
     size_t capacity = SNAPSHOT_POOL_START, used = 0;
-    Sort.offsets = (size_t*)calloc((size_t)rows, sizeof *Sort.offsets);
-    Sort.texts = (char*)malloc(capacity);
+    Sort.offsets = (size_t*)SondrelAlloc((size_t)rows, sizeof *Sort.offsets);
+    Sort.texts = (char*)SondrelAlloc(capacity, 1);
     if (Sort.offsets == NULL || Sort.texts == NULL) {
         FreeSnapshot();
         return 0;

@@ -1,7 +1,7 @@
 /* Per-patient hit table (see hits.h).
  *
  * The table is a plain array of 2^20 record pointers in static storage. A record's hits array grows
- * by realloc in steps of 100 entries, at the moments the occurrence count says so: 100 entries on
+ * by SondrelRealloc in steps of 100 entries, at the moments the occurrence count says so: 100 entries on
  * the first hit, then count + 101 entries when count + 1 is a multiple of 100. hitCapacity mirrors
  * the allocated size so that no entry can ever be written outside the array, whatever another part
  * of the program has done to the occurrence count.
@@ -15,11 +15,11 @@
  *     appended (the hit itself still counts). */
 #include "search/hits.h"
 
+#include "base/alloc.h"
 #include "base/str.h"
 
 #include <limits.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
@@ -34,21 +34,6 @@ void CountAllocationFailure(void) {
 
 AllocationFailureReportFn g_reportAllocationFailure = CountAllocationFailure;
 
-void* DefaultHitAllocator(HitAllocKind kind, void* block, size_t count, size_t size) {
-    if (size != 0 && count > SIZE_MAX / size) return NULL;
-    switch (kind) {
-    case HIT_ALLOC_RECORD:
-        return calloc(count, size);
-    case HIT_ALLOC_FIRST:
-        return malloc(count * size);
-    case HIT_ALLOC_GROW:
-        return realloc(block, count * size);
-    }
-    return NULL;
-}
-
-HitAllocatorFn g_hitAllocator = DefaultHitAllocator;
-
 static void ReportAllocationFailure(void) {
     if (g_reportAllocationFailure != NULL) g_reportAllocationFailure();
 }
@@ -61,15 +46,15 @@ void ClearHitTable(void) {
 
 void ReleasePatientHits(PatientHits* record) {
     if (record == NULL) return;
-    free(record->hits);
-    free(record);
+    SondrelFree(record->hits);
+    SondrelFree(record);
 }
 
 PatientHits* RecordForPatient(int32_t patientNumber) {
     if (patientNumber < 0 || patientNumber >= PATIENT_TABLE_SLOTS) return NULL;
     PatientHits* record = PatientHitsTable[patientNumber];
     if (record != NULL) return record;
-    record = (PatientHits*)g_hitAllocator(HIT_ALLOC_RECORD, NULL, 1, sizeof(PatientHits));
+    record = (PatientHits*)SondrelAlloc(1, sizeof(PatientHits));
     if (record == NULL) {
         ReportAllocationFailure();
         return NULL;
@@ -84,15 +69,14 @@ PatientHits* RecordForPatient(int32_t patientNumber) {
  * to store into (not yet saved in the record) and its capacity, or NULL after reporting a failure. */
 static HitRef* HitsArrayFor(PatientHits* record, int32_t count, int32_t* capacity) {
     if (count == 0) {
-        HitRef* fresh = (HitRef*)g_hitAllocator(HIT_ALLOC_FIRST, NULL, HITS_GROWTH_STEP, sizeof(HitRef));
+        HitRef* fresh = (HitRef*)SondrelAlloc(HITS_GROWTH_STEP, sizeof(HitRef));
         if (fresh == NULL) return NULL;
         *capacity = HITS_GROWTH_STEP;
         return fresh;
     }
     if ((count + 1) % HITS_GROWTH_STEP == 0) {
         int32_t entries = count + 1 + HITS_GROWTH_STEP;
-        HitRef* grown =
-            (HitRef*)g_hitAllocator(HIT_ALLOC_GROW, record->hits, (size_t)entries, sizeof(HitRef));
+        HitRef* grown = (HitRef*)SondrelRealloc(record->hits, (size_t)entries, sizeof(HitRef));
         if (grown == NULL) return NULL;
         *capacity = entries;
         return grown;
@@ -119,7 +103,7 @@ void AddHit(PatientHits* record, PackedDate date, const char* author, uint32_t k
         }
         if (hits != record->hits) {
             /* A count of 0 with an array left over from before gets a fresh array. */
-            if (count == 0) free(record->hits);
+            if (count == 0) SondrelFree(record->hits);
             record->hits = hits;
         }
         record->hitCapacity = capacity;

@@ -12,8 +12,8 @@
  * releases nothing) and then releases each record through the list rows with ReleasePatientHits,
  * so no slot ever refers to a released record.
  *
- * Memory comes from plain malloc / calloc / realloc, reached through the process-wide g_hitAllocator
- * so that tests can make any single allocation fail. When an allocation fails the user is told
+ * Memory comes from the program's allocation seam (base/alloc.h), through which tests can make any
+ * single allocation fail. When an allocation fails the user is told
  * through g_reportAllocationFailure, a process-wide callback: the Win32 side installs a message box
  * (InstallAllocationFailureBox), the default only counts the reports in g_allocationFailureReports.
  * The hit concerned is dropped and the caller goes on.
@@ -56,20 +56,6 @@ typedef struct PatientHits {
 extern PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
 extern int OccurrenceTotal;  /* matching documents in the current results */
 extern int PatientsWithHits; /* non-empty slots of PatientHitsTable */
-
-/* The three kinds of allocation the hit table makes. */
-typedef enum HitAllocKind {
-    HIT_ALLOC_RECORD = 0, /* zero-filled PatientHits: calloc(count, size) */
-    HIT_ALLOC_FIRST = 1,  /* first hits array: malloc(count * size) */
-    HIT_ALLOC_GROW = 2    /* larger hits array: realloc(block, count * size) */
-} HitAllocKind;
-
-/* Allocates `count` elements of `size` bytes (block: the array to grow, for HIT_ALLOC_GROW); NULL
- * on failure, in which case a grown block is left as it was. Blocks are released with free. */
-typedef void* (*HitAllocatorFn)(HitAllocKind kind, void* block, size_t count, size_t size);
-extern HitAllocatorFn g_hitAllocator;
-/* The default allocator: calloc, malloc or realloc, refusing sizes that overflow. */
-void* DefaultHitAllocator(HitAllocKind kind, void* block, size_t count, size_t size);
 
 /* Tells the user that a result was dropped for want of memory. */
 typedef void (*AllocationFailureReportFn)(void);

@@ -1,16 +1,16 @@
 /* Texts of the result list and of the status bar (see result_format.h). */
 #include "search/result_format.h"
 
+#include "base/alloc.h"
 #include "base/str.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 int SchemeTableAdd(SchemeTable* table, const char* value) {
     if (value == NULL || value[0] == 0) return 0;
     if (table->count == table->capacity) {
         int capacity = table->capacity == 0 ? 64 : table->capacity * 2;
-        void* grown = realloc(table->values, (size_t)capacity * SCHEME_VALUE_SIZE);
+        void* grown = SondrelRealloc(table->values, (size_t)capacity, SCHEME_VALUE_SIZE);
         if (grown == NULL) return 0;
         table->values = (char(*)[SCHEME_VALUE_SIZE])grown;
         table->capacity = capacity;
@@ -21,7 +21,7 @@ int SchemeTableAdd(SchemeTable* table, const char* value) {
 }
 
 void SchemeTableFree(SchemeTable* table) {
-    free(table->values);
+    SondrelFree(table->values);
     table->values = NULL;
     table->count = 0;
     table->capacity = 0;

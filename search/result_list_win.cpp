@@ -32,9 +32,9 @@
 #include "search/result_list.h"
 
 #include <commctrl.h>
-#include <stdlib.h>
 #include <string.h>
 
+#include "base/alloc.h"
 #include "base/str.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
@@ -108,9 +108,11 @@ void CreateResultColumns(HWND mainWindow) {
     SubclassResultList(list);
 
     /* One byte per column; the sort indexes it by any of the nine columns, so the block always has
-     * nine bytes even if an insertion failed. A second window (tests) reuses and clears it. */
+     * nine bytes even if an insertion failed. A second window (tests) reuses and clears it. Without
+     * the block (no memory at start-up) a header click sorts nothing and says nothing, as the sort
+     * does whenever it lacks memory; the next window tries again. */
     (void)inserted;
-    if (SortDirections == NULL) SortDirections = (unsigned char*)calloc(RESULT_COLUMN_COUNT, 1);
+    if (SortDirections == NULL) SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
     if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 

@@ -16,7 +16,14 @@
  *     patient. The edit keeps its text, and no entry outside the catalogue is ever read.
  *   - A key list that cannot be allocated ends the run early: the allocation-failure box is shown,
  *     part 2 of the status bar reads "Annulé !", the tables are closed, `running` lowered, the
- *     button relabelled and a pending close carried out, as at any other end.
+ *     button relabelled and a pending close carried out, as at any other end. A key count that
+ *     no memory can hold (a faulty host reporting hundreds of millions of keys) takes the same
+ *     path, since the allocation refuses it; a negative count is taken as 0.
+ *   - A run whose own working block cannot be allocated shows the same box and does not start:
+ *     the previous results and the list stay as they were.
+ *   - A key text that the host leaves without a terminator in the 64-byte buffer is skipped: its
+ *     key does not enter the list and its type is not asked for, since the text the host would be
+ *     asked about is not the one it meant.
  *   - The folder record's type byte is cleared before each ReadDossiers2, so a key the host no longer
  *     knows reads no document instead of being taken for the previous document's type. Every read
  *     that returns no document is simply no match.
@@ -26,10 +33,9 @@
 
 #include <commctrl.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
-#include "search/search_state.h"
+#include "base/alloc.h"
 #include "base/str.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
@@ -41,6 +47,7 @@
 #include "search/result_format.h"
 #include "search/result_list.h"
 #include "search/search_run_plan.h"
+#include "search/search_state.h"
 
 char LastSearchText[SEARCH_TEXT_SIZE];
 
@@ -151,7 +158,10 @@ static int CollectKeys(SearchRun* run, int index, int fileIndexFlag, int wanted,
     for (int taken = 0; taken < limit; taken++) {
         DWORD key = taken == 0 ? HDFirstKey(index, run->keyText) : HDNextKey(index, run->keyText);
         if (key == 0) break;
-        run->keyText[KEY_TEXT_SIZE - 1] = 0;
+        if (memchr(run->keyText, 0, KEY_TEXT_SIZE) == NULL) {
+            run->keyText[KEY_TEXT_SIZE - 1] = 0;
+            continue;
+        }
         if (GetDossiersType(run->keyText, fileIndexFlag) == wanted) keys[kept++] = (uint32_t)key;
     }
     return kept;
@@ -163,11 +173,9 @@ static int CollectAllKeys(SearchRun* run) {
     int fileCount = HDNumberOfKey(run->fileIndex);
     if (folderCount <= 0) folderCount = 1;
     if (fileCount < 0) fileCount = 0;
-    /* A count whose byte size does not fit a size_t (a faulty host) cannot be allocated either. */
-    if ((size_t)folderCount > SIZE_MAX / sizeof(uint32_t) || (size_t)fileCount > SIZE_MAX / sizeof(uint32_t))
-        return 0;
-    run->folderKeys = (uint32_t*)malloc((size_t)folderCount * sizeof(uint32_t));
-    run->fileKeys = (uint32_t*)malloc((size_t)(fileCount > 0 ? fileCount : 1) * sizeof(uint32_t));
+    /* A count too large for any block (a faulty host) fails here like a lack of memory. */
+    run->folderKeys = (uint32_t*)SondrelAlloc((size_t)folderCount, sizeof(uint32_t));
+    run->fileKeys = (uint32_t*)SondrelAlloc((size_t)fileCount, sizeof(uint32_t));
     if (run->folderKeys == NULL || run->fileKeys == NULL) return 0;
     int wanted = WantedDocumentType(run->family);
     run->folderCount = CollectKeys(run, INDEX_FOLDERS, 0, wanted, run->folderKeys, folderCount);
@@ -232,16 +240,17 @@ static void EndRun(SearchRun* run) {
     int closeAsked = SearchRunFinish();
     SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Lancer");
     if (closeAsked) PostMessageA(run->window, WM_CLOSE, 0, 0);
-    free(run->folderKeys);
-    free(run->fileKeys);
+    SondrelFree(run->folderKeys);
+    SondrelFree(run->fileKeys);
     run->folderKeys = NULL;
     run->fileKeys = NULL;
 }
 
 DWORD WINAPI RunSearch(LPVOID mainWindow) {
-    SearchRun* run = (SearchRun*)calloc(1, sizeof(SearchRun));
+    SearchRun* run = (SearchRun*)SondrelAlloc(1, sizeof(SearchRun));
     if (run == NULL) {
         SearchRunAbandon();
+        g_reportAllocationFailure();
         return 0;
     }
     run->window = (HWND)mainWindow;
@@ -261,7 +270,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
         SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
         SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM) "Annulé !");
         EndRun(run);
-        free(run);
+        SondrelFree(run);
         return 0;
     }
 
@@ -276,6 +285,6 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
     FillResultList(run->window, run->patientRecord, run->sesamRecord, run->extensionsRecord);
     EndRun(run);
-    free(run);
+    SondrelFree(run);
     return 0;
 }

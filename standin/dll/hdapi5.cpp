@@ -42,6 +42,20 @@ static long g_cursorLetterFiles = -1;
 /* The file index walked last, for GetDossiersType(…, 1). */
 static int g_lastFileIndex = INDEX_PRESCRIPTION_FILES;
 
+/* Faults a test asks for through StandinSetFaults; none at load. */
+enum { NO_KEY_COUNT_FAULT = -2147483647 - 1 };
+static int g_faultKeyCount = NO_KEY_COUNT_FAULT; /* answer of every HDNumberOfKey, unless none */
+static DWORD g_faultUnterminatedKey = 0;         /* key whose text is handed out unterminated */
+
+/* Test-only, not part of the host's interface: makes the stand-in behave as a faulty host.
+ * keyCount: what HDNumberOfKey answers for every index (NO_KEY_COUNT_FAULT, INT32_MIN: the true
+ * count); unterminatedKey: a key whose key text fills all 64 bytes with no terminator (0: none).
+ * A test that sets faults clears them again with (INT32_MIN, 0). */
+extern "C" __declspec(dllexport) void StandinSetFaults(int keyCount, DWORD unterminatedKey) {
+    g_faultKeyCount = keyCount;
+    g_faultUnterminatedKey = unterminatedKey;
+}
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)instance;
     (void)reserved;
@@ -334,6 +348,7 @@ HDAPI_DECL int HDAPI_CALL HDNumberOfKey(int index) {
     Lock();
     const CabIndex* ix = CabGetIndex(&g_cabinet, index);
     int n = ix != NULL ? (int)ix->walk.size() : 0;
+    if (g_faultKeyCount != NO_KEY_COUNT_FAULT) n = g_faultKeyCount;
     Unlock();
     return n;
 }
@@ -356,6 +371,8 @@ static DWORD WalkLocked(int index, char* keyText, int first) {
         return 0;
     }
     if (keyText != NULL) CabKeyText(keyText, KEY_TEXT_SIZE, e);
+    if (keyText != NULL && g_faultUnterminatedKey != 0 && e->key == g_faultUnterminatedKey)
+        memset(keyText, 'K', KEY_TEXT_SIZE);
     return e->key;
 }
 

@@ -12,6 +12,7 @@
  * Checked: FindFolded agrees with a naive search over a folded copy; nothing is read or written
  * outside its block (the sanitizers); the authors text stays within 999 characters; merging an
  * author twice changes nothing; counts and entries stay consistent. */
+#include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
 #include "search/hits.h"
@@ -26,13 +27,17 @@
 
 namespace {
 
+/* The hit table's three kinds of allocation, told apart by what the seam sees. */
+enum HitAllocKind { HIT_ALLOC_RECORD = 0, HIT_ALLOC_FIRST = 1, HIT_ALLOC_GROW = 2 };
+
 HitAllocKind g_failKind;
 int g_failOrdinal;
 int g_seen;
 
-void* FuzzAllocator(HitAllocKind kind, void* block, size_t count, size_t size) {
-    if (g_failOrdinal != 0 && kind == g_failKind && ++g_seen == g_failOrdinal) return nullptr;
-    return DefaultHitAllocator(kind, block, count, size);
+int FuzzAllocator(int grow, size_t bytes) {
+    HitAllocKind kind =
+        grow ? HIT_ALLOC_GROW : (bytes == sizeof(PatientHits) ? HIT_ALLOC_RECORD : HIT_ALLOC_FIRST);
+    return g_failOrdinal != 0 && kind == g_failKind && ++g_seen == g_failOrdinal;
 }
 
 void ReportNothing(void) {}
@@ -57,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = false;
     if (!ready) {
         BuildFoldTable();
-        g_hitAllocator = FuzzAllocator;
+        SondrelObserveAllocations(FuzzAllocator);
         g_reportAllocationFailure = ReportNothing;
         ready = true;
     }

@@ -242,13 +242,4 @@ TEST_F(HitsTest, AuthorThatDoesNotFitStillCountsTheHit) {
     EXPECT_LE(strlen(r->authors), 999u);
 }
 
-TEST(DefaultHitAllocator, RefusesSizesThatOverflow) {
-    EXPECT_EQ(DefaultHitAllocator(HIT_ALLOC_GROW, nullptr, SIZE_MAX / 4, sizeof(HitRef)), nullptr);
-    EXPECT_EQ(DefaultHitAllocator(HIT_ALLOC_FIRST, nullptr, SIZE_MAX, 2), nullptr);
-    void* p = DefaultHitAllocator(HIT_ALLOC_RECORD, nullptr, 1, sizeof(PatientHits));
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(((PatientHits*)p)->occurrenceCount, 0);
-    free(p);
-}
-
 } // namespace

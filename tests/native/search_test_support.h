@@ -1,9 +1,12 @@
 /* Shared set-up of the search engine's native tests: a built fold table, an empty hit table before
- * and after each test (records released), the counting failure report, and an allocator that logs
- * every allocation and can be told to fail the n-th allocation of a kind. */
+ * and after each test (records released), the counting failure report, and an observer of the
+ * allocation seam that logs every allocation and can be told to fail the n-th allocation of a kind.
+ * The hit table makes three kinds, told apart by what the seam sees: a new block of a record's
+ * size, a new hits array, and a grown hits array. */
 #ifndef SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 #define SONDREL_TESTS_SEARCH_TEST_SUPPORT_H
 
+#include "base/alloc.h"
 #include "base/str.h"
 #include "host/records.h"
 #include "search/fold.h"
@@ -14,6 +17,8 @@
 #include <string.h>
 #include <string>
 #include <vector>
+
+enum HitAllocKind { HIT_ALLOC_RECORD = 0, HIT_ALLOC_FIRST = 1, HIT_ALLOC_GROW = 2 };
 
 struct AllocCall {
     HitAllocKind kind;
@@ -31,14 +36,18 @@ struct AllocLog {
 
 inline AllocLog g_allocLog;
 
-inline void* LoggingAllocator(HitAllocKind kind, void* block, size_t count, size_t size) {
+inline int LoggingAllocator(int grow, size_t bytes) {
+    HitAllocKind kind =
+        grow ? HIT_ALLOC_GROW : (bytes == sizeof(PatientHits) ? HIT_ALLOC_RECORD : HIT_ALLOC_FIRST);
+    size_t size = kind == HIT_ALLOC_RECORD ? bytes : sizeof(HitRef);
+    size_t count = bytes / size;
     bool fail = false;
     if (g_allocLog.failOrdinal != 0 && kind == g_allocLog.failKind) {
         g_allocLog.seenOfKind++;
         fail = g_allocLog.seenOfKind == g_allocLog.failOrdinal;
     }
     g_allocLog.calls.push_back(AllocCall{kind, count, size, fail});
-    return fail ? nullptr : DefaultHitAllocator(kind, block, count, size);
+    return fail ? 1 : 0;
 }
 
 /* Releases every record of the table, then empties it. */
@@ -56,13 +65,13 @@ class SearchTest : public ::testing::Test {
         BuildFoldTable();
         ReleaseWholeTable();
         g_allocLog = AllocLog();
-        g_hitAllocator = LoggingAllocator;
+        SondrelObserveAllocations(LoggingAllocator);
         g_reportAllocationFailure = CountAllocationFailure;
         g_allocationFailureReports = 0;
     }
     void TearDown() override {
         ReleaseWholeTable();
-        g_hitAllocator = DefaultHitAllocator;
+        SondrelObserveAllocations(nullptr);
         g_allocLog = AllocLog();
     }
     void FailAllocation(HitAllocKind kind, int ordinal) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/alloc.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/form_catalogue.h"
 #include "resources/ids.h"
@@ -513,6 +514,25 @@ TEST_F(CatalogueRefreshTest, ReadersNeverSeeAHalfBuiltCatalogue) {
     EXPECT_EQ(Posted().size(), (size_t)kRefreshes);
     EXPECT_GT(seen[1] + seen[2], 0);
     EXPECT_EQ(RefreshTempFiles(), leftBefore);
+}
+
+TEST_F(CatalogueRefreshTest, RefreshWithoutMemoryKeepsTheCatalogueQuietly) {
+    ServeList(kThreeForms);
+    long before = SondrelAllocationCalls();
+    ASSERT_EQ(Refresh(), 1);
+    long calls = SondrelAllocationCalls() - before;
+    ASSERT_EQ(calls, 1 + 2 + 2 * 3); // the file's text, then the parse
+    Posted();
+    g_commands.clear();
+    for (long n = 1; n <= calls; n++) {
+        PublishFormCatalogue(BuiltinFormCatalogue());
+        long live = SondrelLiveBlocks();
+        SondrelFailAllocationAt(n);
+        EXPECT_EQ(Refresh(), 0) << n;
+        SondrelFailAllocationAt(0);
+        ExpectBuiltinAndQuiet();
+        EXPECT_EQ(SondrelLiveBlocks(), live) << n;
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/alloc.h"
 #include "host/cabinet.h"
 #include "host/cabinet_win.h"
 #include "host/hdapi.h"
@@ -207,6 +208,32 @@ TEST_F(CabinetTest, WrongCaseDirectoryInTheRegistryStillOpens) {
     EXPECT_STREQ(CabinetDirectory, upper.c_str());
     for (const RecordedBox& b : g_boxes)
         EXPECT_NE(b.text, kCannotOpen);
+}
+
+TEST_F(CabinetTest, VersionBlockThatCannotBeAllocatedIsAVersionNotFound) {
+    SavedHdsv hdsv;
+    ASSERT_TRUE(hdsv.Install("5.5"));
+    long live = SondrelLiveBlocks();
+    int32_t level = 9;
+    SondrelFailAllocationAt(1);
+    EXPECT_EQ(CheckHostVersion(&level), 0);
+    SondrelFailAllocationAt(0);
+    EXPECT_EQ(level, 9);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(SondrelLiveBlocks(), live);
+    // Opening the cabinet then says what it says when the version cannot be found, and goes on.
+    HostApiLevel = 0;
+    SondrelFailAllocationAt(1);
+    OpenCurrentCabinet(NULL);
+    SondrelFailAllocationAt(0);
+    EXPECT_EQ(HostApiLevel, 0);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].text, "Impossible de trouver la version d'HDSV");
+    EXPECT_EQ(g_boxes[0].caption, "Sondrel");
+    EXPECT_EQ(g_boxes[0].style, (UINT)(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(SondrelLiveBlocks(), live);
+    EXPECT_EQ(CheckHostVersion(&level), 1); // and it is found again once memory is there
+    EXPECT_EQ(level, 2);
 }
 
 } // namespace

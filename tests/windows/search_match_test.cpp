@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/alloc.h"
 #include "base/ui.h"
 #include "host/records.h"
 #include "search/fold.h"
@@ -34,9 +35,9 @@ int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     return IDOK;
 }
 
-void* FailingRecordAllocator(HitAllocKind kind, void* block, size_t count, size_t size) {
-    if (kind == HIT_ALLOC_RECORD) return NULL;
-    return DefaultHitAllocator(kind, block, count, size);
+// Fails every new block the size of a record.
+int FailingRecordAllocator(int grow, size_t bytes) {
+    return !grow && bytes == sizeof(PatientHits);
 }
 
 void ReleaseWholeTable() {
@@ -88,13 +89,13 @@ class MatchDocumentTest : public ::testing::Test {
         ReleaseWholeTable();
         g_searchBoxes.clear();
         g_messageBox = RecordBox;
-        g_hitAllocator = DefaultHitAllocator;
+        SondrelObserveAllocations(NULL);
         InstallAllocationFailureBox();
     }
     void TearDown() override {
         ReleaseWholeTable();
         g_messageBox = MessageBoxA;
-        g_hitAllocator = DefaultHitAllocator;
+        SondrelObserveAllocations(NULL);
         g_reportAllocationFailure = CountAllocationFailure;
     }
 };
@@ -169,7 +170,7 @@ TEST_F(MatchDocumentTest, TextWithoutTerminatorEndsInsideItsBlock) {
 
 TEST_F(MatchDocumentTest, DroppedResultShowsTheErrorBoxAndTheRunGoesOn) {
     auto header = Header(9, "Dr A");
-    g_hitAllocator = FailingRecordAllocator;
+    SondrelObserveAllocations(FailingRecordAllocator);
     HGLOBAL doc = MovableText("<text>abc</text>");
     MatchDocument(doc, "abc", header.data(), 1, 0, 0);
     EXPECT_TRUE(IsFreed(doc));
@@ -181,7 +182,7 @@ TEST_F(MatchDocumentTest, DroppedResultShowsTheErrorBoxAndTheRunGoesOn) {
     EXPECT_EQ(OccurrenceTotal, 1);
     EXPECT_EQ(PatientHitsTable[9], (PatientHits*)NULL);
 
-    g_hitAllocator = DefaultHitAllocator;
+    SondrelObserveAllocations(NULL);
     doc = MovableText("<text>abc</text>");
     MatchDocument(doc, "abc", header.data(), 2, 0, 0);
     EXPECT_EQ(OccurrenceTotal, 2);
