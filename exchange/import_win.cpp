@@ -12,13 +12,14 @@
  * Each line is applied by ApplyImportLine, which checks the line's name against the host's: the
  * name callback reads the patient into the locked record and composes its name with the functions
  * the result list uses (host/records.h), so a row the list showed always passes the check, an
- * unknown patient's " " included. A rejected line asks "Ligne erronée trouvée : ... Continuer ?" (Yes / No,
- * question icon, owned by the main window); No stops the reading, and what earlier lines changed stays. The
- * line is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters and "…" when longer, so that a
- * long or garbled line (a binary file, a file with LF-only line ends read as one line) still gives a box that
- * fits the screen with its buttons. A line dropped for want of memory has already been reported by the hit
- * table and is passed over without a prompt. A file that cannot be opened is reported with an error box (see
- * ReportOpenFailure); the list is filled again all the same.
+ * unknown patient's " " included. A rejected line asks "Ligne erronée trouvée : ... Continuer ?"
+ * (Yes / No, question icon, owned by the main window); No stops the reading, and what earlier lines
+ * changed stays. The line is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters
+ * and "…" when longer, so that a long or garbled line (a binary file, a file with LF-only line ends
+ * read as one line) still gives a box that fits the screen with its buttons. A line dropped for
+ * want of memory has already been reported by the hit table and is passed over without a prompt.
+ * A file that cannot be opened is reported with an error box (see ReportOpenFailure); the list is
+ * filled again all the same.
  *
  * The refusal during a search. The search thread writes PatientHitsTable and its two counters
  * without a lock, and releases the records shown in the list when a run starts; an import at the

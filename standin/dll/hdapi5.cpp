@@ -126,7 +126,7 @@ static HGLOBAL NewTextBlock(const char* text, size_t length) {
     return h;
 }
 
-/* ---- test switches ------------------------------------------------------------------------------ */
+/* ---- test switches ------------------------------------------------------------------------------- */
 
 static int QuirkWordIs(const char* word, size_t n, const char* name) {
     return strlen(name) == n && strncmp(word, name, n) == 0;
