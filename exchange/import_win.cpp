@@ -10,18 +10,19 @@
  * dialog.
  *
  * Each line is applied by ApplyImportLine, which checks the line's name against the host's: the
- * name callback sets the locked patient record's number, empties both name fields, reads the patient
- * and composes "%s %s" from the last and first names (each bounded by its field's room in the
- * record). A rejected line asks "Ligne erronée trouvée : ... Continuer ?" (Yes / No, question icon,
- * owned by the main window); No stops the reading, and what earlier lines changed stays. The line
- * is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters and "…" when longer, so
- * that a long or garbled line (a binary file, a file with LF-only line ends read as one line)
- * still gives a box that fits the screen with its buttons. A line dropped for want of memory has
- * already been reported by the hit table and is passed over without a prompt. A file that cannot
- * be opened is reported with an error box (see ReportOpenFailure); the list is filled again all
- * the same. So is a file that fails to be read part-way (a removed medium, a network share gone):
- * the reading stops at the error, the lines applied before it stay, the line cut by it is not
- * applied, and an error box says the file could not be read to its end (ReportReadFailure).
+ * name callback reads the patient into the locked record and composes its name with the functions
+ * the result list uses (host/records.h), so a row the list showed always passes the check, an
+ * unknown patient's " " included. A rejected line asks "Ligne erronée trouvée : ... Continuer ?"
+ * (Yes / No, question icon, owned by the main window); No stops the reading, and what earlier lines
+ * changed stays. The line is shown as read, cut to its first IMPORT_PROMPT_LINE_CHARS characters
+ * and "…" when longer, so that a long or garbled line (a binary file, a file with LF-only line ends
+ * read as one line) still gives a box that fits the screen with its buttons. A line dropped for
+ * want of memory has already been reported by the hit table and is passed over without a prompt.
+ * A file that cannot be opened is reported with an error box (see ReportOpenFailure); the list is
+ * filled again all the same. So is a file that fails to be read part-way (a removed medium, a
+ * network share gone): the reading stops at the error, the lines applied before it stay, the line
+ * cut by it is not applied, and an error box says the file could not be read to its end
+ * (ReportReadFailure).
  *
  * The refusal during a search. The search thread writes PatientHitsTable and its two counters
  * without a lock, and releases the records shown in the list when a run starts; an import at the
@@ -39,6 +40,7 @@
 #include "exchange/import_lines.h"
 #include "host/hdapi.h"
 #include "host/records.h"
+#include "host/records_win.h"
 #include "search/result_list.h"
 #include "search/search_state.h"
 
@@ -125,18 +127,11 @@ static void CloseImportTables(ImportTables* tables) {
     ZeroMemory(tables, sizeof *tables);
 }
 
-/* ImportPatientNameFn: the host's "%s %s" name of the patient, read into the locked record. */
+/* ImportPatientNameFn: the host's "%s %s" name of the patient, read into the locked record and
+ * composed exactly as the list composes its name column. */
 static void ReadPatientName(void* context, int patient, char* name, size_t size) {
-    void* record = context;
-    char last[PATIENT_LAST_NAME_SIZE];
-    char first[PATIENT_FIRST_NAME_SIZE];
-    SetRecordU32(record, PATIENT_NUMBER, (uint32_t)patient);
-    RecordTextMut(record, PATIENT_LAST_NAME)[0] = 0;
-    RecordTextMut(record, PATIENT_FIRST_NAME)[0] = 0;
-    ReadPatients(record, 1);
-    StrCopyN(last, sizeof last, RecordText(record, PATIENT_LAST_NAME), sizeof last - 1);
-    StrCopyN(first, sizeof first, RecordText(record, PATIENT_FIRST_NAME), sizeof first - 1);
-    StrFormat(name, size, "%s %s", last, first);
+    ReadPatientRecord(context, patient);
+    ComposePatientName(context, name, size);
 }
 
 /* Asks whether to go on after a faulty line; 1 for Yes. */
@@ -198,6 +193,7 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
      * that redraws after every inserted row and cell takes seconds for a few hundred rows. */
     HWND list = GetDlgItem(mainWindow, listId);
     if (list != NULL) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    DropStaleCancel();
     FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension);
     if (list != NULL) {
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);

@@ -21,39 +21,39 @@ typedef uint32_t PackedDate;
 
 /* Buffer sizes the program reserves for records it hands to the host. */
 enum {
-    KEY_TEXT_SIZE = 64,            /* key-text buffer of the index walks */
-    PATIENT_RECORD_SIZE = 512,     /* locked buffer of OpenPatients */
-    FOLDER_RECORD_SIZE = 512,      /* locked buffer of OpenDossiers (document header first) */
-    LETTER_HEADER_SIZE = 163,      /* header buffer of the letter reads */
-    PRESCRIPTION_HEADER_SIZE = 144,/* header buffer of the prescription reads */
-    FILE_HEADER_BUFFER_SIZE = 512, /* buffer of ReadFileOrdonnances / ReadFileCourriers */
-    COMMON_HEADER_SIZE = 45,       /* bytes of a header shared by every document layout */
-    PASS_RECORD_SIZE = 512,        /* locked buffer of OpenPasses */
-    CABINET_NAME_SIZE = 260,       /* cabinet-name buffer of ReadPasses */
-    INFOSESAM_RECORD_SIZE = 256,   /* locked buffer of OpenInfoSesam */
-    EXTENSIONS_RECORD_SIZE = 256,  /* locked buffer of OpenExtensions */
-    HOST_PATH_SIZE = 260           /* HDGetApplicationInfo output */
+    KEY_TEXT_SIZE = 64,             /* key-text buffer of the index walks */
+    PATIENT_RECORD_SIZE = 512,      /* locked buffer of OpenPatients */
+    FOLDER_RECORD_SIZE = 512,       /* locked buffer of OpenDossiers (document header first) */
+    LETTER_HEADER_SIZE = 163,       /* header buffer of the letter reads */
+    PRESCRIPTION_HEADER_SIZE = 144, /* header buffer of the prescription reads */
+    FILE_HEADER_BUFFER_SIZE = 512,  /* buffer of ReadFileOrdonnances / ReadFileCourriers */
+    COMMON_HEADER_SIZE = 45,        /* bytes of a header shared by every document layout */
+    PASS_RECORD_SIZE = 512,         /* locked buffer of OpenPasses */
+    CABINET_NAME_SIZE = 260,        /* cabinet-name buffer of ReadPasses */
+    INFOSESAM_RECORD_SIZE = 256,    /* locked buffer of OpenInfoSesam */
+    EXTENSIONS_RECORD_SIZE = 256,   /* locked buffer of OpenExtensions */
+    HOST_PATH_SIZE = 260            /* HDGetApplicationInfo output */
 };
 
 /* Patient record. */
 enum {
-    PATIENT_LAST_NAME = 23,   /* text, emptied before each read */
+    PATIENT_LAST_NAME = 23, /* text, emptied before each read */
     PATIENT_LAST_NAME_SIZE = 21,
-    PATIENT_FIRST_NAME = 44,  /* text, emptied before each read */
+    PATIENT_FIRST_NAME = 44, /* text, emptied before each read */
     PATIENT_FIRST_NAME_SIZE = 44,
-    PATIENT_BIRTH_DATE = 88,  /* PackedDate, handed to GetAge */
-    PATIENT_SS_NUMBER = 323,  /* social-security number as typed */
+    PATIENT_BIRTH_DATE = 88, /* PackedDate, handed to GetAge */
+    PATIENT_SS_NUMBER = 323, /* social-security number as typed */
     PATIENT_SS_NUMBER_SIZE = 64,
-    PATIENT_NUMBER = 477      /* 32-bit, set by the caller before ReadPatients */
+    PATIENT_NUMBER = 477 /* 32-bit, set by the caller before ReadPatients */
 };
 
 /* Document header: the first 45 bytes are the same in every layout. */
 enum {
-    HEADER_TYPE = 10,         /* 8-bit: 6 letter, 7 prescription */
-    HEADER_PATIENT = 11,      /* 32-bit patient number */
-    HEADER_DATE = 15,         /* PackedDate */
-    HEADER_STAMP = 19,        /* 32-bit stamp handed to the form editor */
-    HEADER_AUTHOR = 23,       /* text, up to 22 bytes with its terminator */
+    HEADER_TYPE = 10,    /* 8-bit: 6 letter, 7 prescription */
+    HEADER_PATIENT = 11, /* 32-bit patient number */
+    HEADER_DATE = 15,    /* PackedDate */
+    HEADER_STAMP = 19,   /* 32-bit stamp handed to the form editor */
+    HEADER_AUTHOR = 23,  /* text, up to 22 bytes with its terminator */
     HEADER_AUTHOR_SIZE = 22
 };
 
@@ -82,6 +82,42 @@ const char* RecordText(const void* record, size_t offset);
 char* RecordTextMut(void* record, size_t offset);
 /* Copies `text` into the field, cut to size-1 bytes and terminated. Returns 0 if it was cut. */
 int SetRecordText(void* record, size_t offset, size_t size, const char* text);
+
+/* Reading a patient and composing the name.
+ *
+ * The list, the viewer's caption and the import's check of a line all show or compare the name the
+ * host gives a patient, and must agree byte for byte (the import rejects a line whose name differs
+ * from the list's own export). So every one of them prepares the record with PreparePatientRead,
+ * has the host read it, and composes the name with ComposePatientName, and nothing else reads the
+ * name fields.
+ *
+ * PreparePatientRead sets the patient number, empties both name fields and the social-security
+ * field, and puts a mark into the birth date that no host writes (0xFFFFFFFF: day and month 255).
+ * A host that does not know the patient leaves the record as it found it, so after the read
+ * PatientWasRead tells a known patient from an unknown one by the record's contents alone (the
+ * value ReadPatients returns is not part of the host's contract): the patient is known when the
+ * host wrote the birth date (0 included) or any of the texts. A known patient whose names are empty
+ * and whose birth date is 0 is thus still known and gets an age. A host that writes zeros over an
+ * unknown patient's record cannot be told from one that knows a patient with no data at all.
+ *
+ * ComposePatientName writes "%s %s" of the last and the first name into out (cut to outSize - 1
+ * characters, always terminated when outSize > 0) and returns the length written. Each name is read
+ * within its own field only, up to PATIENT_LAST_NAME_SIZE or PATIENT_FIRST_NAME_SIZE bytes, whether
+ * or not the host terminated it inside the field. A patient the host left untouched, or a NULL
+ * record, composes as one space. PATIENT_NAME_TEXT_SIZE holds any composed name. */
+enum { PATIENT_NAME_TEXT_SIZE = PATIENT_LAST_NAME_SIZE + 1 + PATIENT_FIRST_NAME_SIZE + 1 };
+
+void PreparePatientRead(void* patientRecord, int32_t patientNumber);
+int PatientWasRead(const void* patientRecord);
+int ComposePatientName(const void* patientRecord, char* out, size_t outSize);
+
+/* A document header the host has filled: the caller empties its common bytes before the read, and
+ * the read is judged by what it left there, since the read operations define no result. 1 when any
+ * of the first COMMON_HEADER_SIZE bytes is not zero. */
+int HeaderWasFilled(const void* header);
+
+/* GetDossiersType gives a 16-bit type in a 32-bit register; only its low half is the type. */
+int HostDocumentType(int returned);
 
 unsigned DateDay(PackedDate d);
 unsigned DateMonth(PackedDate d);

@@ -30,8 +30,10 @@
  *     empty or not a text, when the directory is too long to take "\Formulon.exe" within 260 bytes,
  *     or when the parameters do not fit in 260 bytes (a line cut short would name another document).
  *   - A document header that the host cannot read is not handed to the editor either: the folder
- *     record would still hold the date and stamp of another document. In the list such a document
- *     shows the zero date, as its header bytes are emptied before each read.
+ *     record would still hold the date and stamp of another document. The header bytes are emptied
+ *     before each read and a header the host left all zero counts as not read; the read's return
+ *     value is not consulted (a host may well return 0 on success). In the list such a document
+ *     shows the zero date.
  *
  * Everything runs on the interface thread inside the dialog's modal loop. */
 #include "results/viewer.h"
@@ -45,6 +47,7 @@
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"
+#include "host/records_win.h"
 #include "resources/ids.h"
 #include "search/search_run.h"
 
@@ -102,16 +105,23 @@ static int StoredHits(const PatientHits* record) {
 
 /* Reads the header of a hit into the folder record: from the folder table, or from a file table
  * (the prescription one when `prescriptionFile`, else the letter one) whose first 45 bytes are
- * copied over the folder record. Returns 1 when the host found the document. */
+ * copied over the folder record. The header bytes are emptied before the read, and the read is
+ * judged by what the host left in them (HeaderWasFilled), not by the value the read operation
+ * returns, which the host does not define. Returns 1 when the host filled the header. */
 static int ReadHitHeader(const HitRef* hit, int prescriptionFile) {
     memset(Viewer.folderRecord, 0, COMMON_HEADER_SIZE);
-    if (hit->fromFileTable == 0) return ReadDossiers2(hit->key, Viewer.folderRecord) != 0;
-    unsigned char buffer[FILE_HEADER_BUFFER_SIZE];
-    memset(buffer, 0, sizeof buffer);
-    int found =
-        prescriptionFile ? ReadFileOrdonnances(hit->key, buffer, 0) : ReadFileCourriers(hit->key, buffer, 0);
-    memcpy(Viewer.folderRecord, buffer, COMMON_HEADER_SIZE);
-    return found != 0;
+    if (hit->fromFileTable == 0) {
+        ReadDossiers2(hit->key, Viewer.folderRecord);
+    } else {
+        unsigned char buffer[FILE_HEADER_BUFFER_SIZE];
+        memset(buffer, 0, sizeof buffer);
+        if (prescriptionFile)
+            ReadFileOrdonnances(hit->key, buffer, 0);
+        else
+            ReadFileCourriers(hit->key, buffer, 0);
+        memcpy(Viewer.folderRecord, buffer, COMMON_HEADER_SIZE);
+    }
+    return HeaderWasFilled(Viewer.folderRecord);
 }
 
 /* ---- opening and closing ----------------------------------------------------------------------- */
@@ -167,20 +177,15 @@ static void MakeTitle(char* title, size_t size) {
     if (entry != NULL && entry->label != NULL) StrCopy(title, size, entry->label);
 }
 
+/* The caption's "%s %s" of the last and first names is the composed name of the list's column 1. */
 static void SetViewerCaption(HWND dialog) {
-    unsigned char* patient = Viewer.patientRecord;
-    SetRecordU32(patient, PATIENT_NUMBER, (uint32_t)Viewer.record->patientNumber);
-    RecordTextMut(patient, PATIENT_LAST_NAME)[0] = 0;
-    RecordTextMut(patient, PATIENT_FIRST_NAME)[0] = 0;
-    ReadPatients(patient, 1);
-    char lastName[PATIENT_LAST_NAME_SIZE], firstName[PATIENT_FIRST_NAME_SIZE];
-    StrCopyN(lastName, sizeof lastName, RecordText(patient, PATIENT_LAST_NAME), sizeof lastName - 1);
-    StrCopyN(firstName, sizeof firstName, RecordText(patient, PATIENT_FIRST_NAME), sizeof firstName - 1);
+    char name[PATIENT_NAME_TEXT_SIZE];
+    ReadPatientRecord(Viewer.patientRecord, Viewer.record->patientNumber);
+    ComposePatientName(Viewer.patientRecord, name, sizeof name);
     char title[VIEWER_TEXT_SIZE], caption[VIEWER_TEXT_SIZE];
     MakeTitle(title, sizeof title);
     int count = Viewer.record->occurrenceCount;
-    StrFormat(caption, sizeof caption, "%s %s - %d occurence%s - %s", lastName, firstName, count,
-              count > 1 ? "s" : "", title);
+    StrFormat(caption, sizeof caption, "%s - %d occurence%s - %s", name, count, count > 1 ? "s" : "", title);
     SendMessageA(dialog, WM_SETTEXT, 0, (LPARAM)caption);
 }
 

@@ -11,12 +11,21 @@
  * file cannot change under a fill, so this gives what reading it for every row would, without
  * reopening an INI file ten thousand times.
  *
- * A patient the host does not know. Before each read the record's name fields are emptied, as the
- * host expects, and so are its birth date and social-security fields: the host leaves an unknown
- * patient's record as it found it, and without this the previous patient's age and number would
- * show on the row. A read that leaves all four fields empty is taken as "patient not found": the
- * row then shows an empty name, an empty age and an empty social-security number (a known patient
- * without a birth date still gets the host's age for that, as any other known patient).
+ * A patient the host does not know. The patient is read with ReadPatientRecord (host/records_win.h),
+ * which empties the names and the social-security field and marks the birth date before the read,
+ * so the previous patient's identity never shows on the row. Column 1 is always the composed name
+ * of ComposePatientName, the very text the viewer's caption and the import's check compose: one
+ * space for a patient the host left untouched, so that the list's own export imports again. A
+ * patient the host did not read at all gets an empty age and an empty social-security number; a
+ * known patient whose birth date is 0 gets the host's age for that, as any other known patient.
+ *
+ * A row the list refuses to insert is not listed: its record is released and its slot emptied,
+ * and the two counters drop it (its patient and its occurrences), so that the summary counts what
+ * the list shows and no record is left that no row will ever release.
+ *
+ * The scheme code. The social-insurance record's code field is emptied before each ReadInfoSesam,
+ * so a read that fills nothing cannot show the previous patient's scheme: it is looked up as the
+ * empty code text, which reads as code 0.
  *
  * Which thread fills. The search run calls FillResultList on its own thread, and every change to
  * the list is a message that the interface thread carries out. Sent one by one, the ten messages
@@ -32,6 +41,8 @@
 #include "search/result_list.h"
 
 #include <commctrl.h>
+#include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "base/alloc.h"
@@ -39,6 +50,7 @@
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"
+#include "host/records_win.h"
 #include "resources/ids.h"
 #include "search/hits.h"
 #include "search/search_state.h"
@@ -157,20 +169,6 @@ static void SetCell(HWND list, int row, int column, const char* text) {
     SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&item);
 }
 
-/* Reads the patient into the record; 1 when the host filled anything, 0 for an unknown patient. */
-static int ReadPatientIdentity(void* patientRecord, int32_t patientNumber) {
-    SetRecordU32(patientRecord, PATIENT_NUMBER, (uint32_t)patientNumber);
-    SetRecordText(patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE, "");
-    SetRecordText(patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE, "");
-    SetRecordU32(patientRecord, PATIENT_BIRTH_DATE, 0);
-    SetRecordText(patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE, "");
-    ReadPatients(patientRecord, 1);
-    return RecordText(patientRecord, PATIENT_LAST_NAME)[0] != 0 ||
-           RecordText(patientRecord, PATIENT_FIRST_NAME)[0] != 0 ||
-           RecordU32(patientRecord, PATIENT_BIRTH_DATE) != 0 ||
-           RecordText(patientRecord, PATIENT_SS_NUMBER)[0] != 0;
-}
-
 /* A record text field copied out, bounded by its room whether or not the host terminated it. */
 static void FieldText(char* out, size_t size, const void* record, size_t offset, size_t room) {
     StrCopyN(out, size, RecordText(record, offset), StrLenBounded(RecordText(record, offset), room));
@@ -188,6 +186,7 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
         keyText[KEY_TEXT_SIZE - 1] = 0;
         DWORD key = HDFindKey(INDEX_FOLDERS, keyText);
         if (key == 0) return;
+        SetRecordText(infoSesamRecord, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE, "");
         ReadInfoSesam(key, infoSesamRecord);
         char code[INFOSESAM_SCHEME_CODE_SIZE];
         FieldText(code, sizeof code, infoSesamRecord, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE);
@@ -209,7 +208,7 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
                          void* extensionsRecord, const SchemeTable* schemes) {
     char cell[RESULT_CELL_SIZE];
     int32_t number = record->patientNumber;
-    int known = patientRecord != NULL && ReadPatientIdentity(patientRecord, number);
+    int known = ReadPatientRecord(patientRecord, number);
 
     StrFormat(cell, sizeof cell, "%d", (int)number);
     LVITEMA item;
@@ -221,14 +220,7 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
     int index = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
     if (index < 0) return -1;
 
-    cell[0] = 0;
-    if (known) {
-        char last[PATIENT_LAST_NAME_SIZE + 1];
-        char first[PATIENT_FIRST_NAME_SIZE + 1];
-        FieldText(last, sizeof last, patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE);
-        FieldText(first, sizeof first, patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE);
-        StrFormat(cell, sizeof cell, "%s %s", last, first);
-    }
+    ComposePatientName(patientRecord, cell, sizeof cell);
     SetCell(list, index, 1, cell);
 
     cell[0] = 0;
@@ -258,6 +250,17 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
     return index;
 }
 
+/* A record whose row could not be inserted: out of the table and the counters, and released. */
+static void DropUnlistedRecord(int32_t number) {
+    PatientHits* record = PatientHitsTable[number];
+    if (record == NULL) return;
+    PatientHitsTable[number] = NULL;
+    PatientsWithHits--;
+    int64_t total = (int64_t)OccurrenceTotal - record->occurrenceCount;
+    OccurrenceTotal = total > INT32_MAX ? INT32_MAX : total < INT32_MIN ? INT32_MIN : (int)total;
+    ReleasePatientHits(record);
+}
+
 static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord) {
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     /* No repainting while the rows go in: otherwise the list is redrawn between the messages of
@@ -274,6 +277,8 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
         if (AddPatientRow(list, rows, record, patientRecord, infoSesamRecord, extensionsRecord, &schemes) >=
             0)
             rows++;
+        else
+            DropUnlistedRecord(number);
     }
     SchemeTableFree(&schemes);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);

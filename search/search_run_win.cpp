@@ -27,6 +27,11 @@
  *   - The folder record's type byte is cleared before each ReadDossiers2, so a key the host no longer
  *     knows reads no document instead of being taken for the previous document's type. Every read
  *     that returns no document is simply no match.
+ *   - The letter and prescription headers are emptied before each text read too: a host that hands
+ *     out a text without filling the header must not have the match counted for the patient, date
+ *     and author of the document read before it.
+ *   - GetDossiersType gives a 16-bit type: only the low half of what it returns is compared, so a
+ *     host that leaves anything in the upper half of the register still has its documents found.
  *   - A table whose handle cannot be locked is not read: with no folder record the first scan reads
  *     nothing; FillResultList leaves the columns of a missing record empty. */
 #include "search/search_run.h"
@@ -162,7 +167,8 @@ static int CollectKeys(SearchRun* run, int index, int fileIndexFlag, int wanted,
             run->keyText[KEY_TEXT_SIZE - 1] = 0;
             continue;
         }
-        if (GetDossiersType(run->keyText, fileIndexFlag) == wanted) keys[kept++] = (uint32_t)key;
+        if (HostDocumentType(GetDossiersType(run->keyText, fileIndexFlag)) == wanted)
+            keys[kept++] = (uint32_t)key;
     }
     return kept;
 }
@@ -205,9 +211,11 @@ static void ScanFolderKeys(SearchRun* run) {
         ReadDossiers2(key, run->folderRecord);
         int type = RecordU8(run->folderRecord, HEADER_TYPE);
         if (type == DOC_TYPE_LETTER) {
+            memset(run->letterHeader, 0, sizeof run->letterHeader);
             HGLOBAL text = ReadXMLCourriers(key, run->letterHeader, 0);
             if (text != NULL) MatchDocument(text, run->pattern, run->letterHeader, key, 0, forms);
         } else if (type == DOC_TYPE_PRESCRIPTION) {
+            memset(run->prescriptionHeader, 0, sizeof run->prescriptionHeader);
             HGLOBAL text = ReadXMLOrdonnances(key, run->prescriptionHeader, 0);
             if (text != NULL) MatchDocument(text, run->pattern, run->prescriptionHeader, key, 0, 0);
         }
@@ -223,9 +231,11 @@ static void ScanFileKeys(SearchRun* run) {
         if (SearchControl.cancelRequest.load() != 0) return;
         DWORD key = run->fileKeys[i];
         if (run->family == FAMILY_PRESCRIPTIONS) {
+            memset(run->prescriptionHeader, 0, sizeof run->prescriptionHeader);
             HGLOBAL text = ReadXMLFileOrdonnances(key, run->prescriptionHeader);
             if (text != NULL) MatchDocument(text, run->pattern, run->prescriptionHeader, key, 1, 0);
         } else {
+            memset(run->letterHeader, 0, sizeof run->letterHeader);
             HGLOBAL text = ReadXMLFileCourriers(key, run->letterHeader);
             if (text != NULL) MatchDocument(text, run->pattern, run->letterHeader, key, 1, forms);
         }

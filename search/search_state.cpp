@@ -10,9 +10,16 @@ int LaunchDecision(void) {
     /* `starting` first: a run that has come up raised `running` before clearing it. */
     if (SearchControl.starting.load() != 0) return LAUNCH_IGNORED;
     if (SearchControl.running.load() == 1) {
-        /* Also replaces a pending close request: the window then stays open. A run that ends
-         * between the read and this store leaves a stale 1, which the next run resets. */
+        /* Also replaces a pending close request: the window then stays open. */
         SearchControl.cancelRequest.store(CANCEL_STOP);
+        /* A run that ended between the read and the store has already taken its request (it lowers
+         * `running` before it takes `cancelRequest`) and will never take this one: take it back, so
+         * the next import's summary does not read "Annulé !". No run can start meanwhile, since
+         * only this thread starts runs. */
+        if (SearchControl.running.load() != 1) {
+            int32_t expected = CANCEL_STOP;
+            SearchControl.cancelRequest.compare_exchange_strong(expected, CANCEL_NONE);
+        }
         return LAUNCH_CANCEL;
     }
     SearchControl.starting.store(1);
@@ -35,6 +42,11 @@ int CloseDecision(void) {
     int32_t expected = CANCEL_AND_CLOSE;
     if (SearchControl.cancelRequest.compare_exchange_strong(expected, CANCEL_NONE)) return CLOSE_NOW;
     return CLOSE_DEFERRED;
+}
+
+void DropStaleCancel(void) {
+    if (SearchActive()) return;
+    SearchControl.cancelRequest.store(CANCEL_NONE);
 }
 
 int SearchActive(void) {

@@ -79,6 +79,11 @@ int CloseDecision(void);
 /* 1 while a run is starting or running: "Ouvrir" is refused. */
 int SearchActive(void);
 
+/* Window side, between runs: forgets a cancel request that no run will take (nothing while a run is
+ * starting or running). The import calls it before it fills the list, whose summary would otherwise
+ * read "Annulé !" for a request left over from a run that had ended as "Annuler" was pressed. */
+void DropStaleCancel(void);
+
 /* Run side, once its inputs are read: running = 1, cancelRequest = 0, then starting = 0. */
 void SearchRunBegin(void);
 /* Run side, for a run that ends before SearchRunBegin: starting = 0. */

@@ -17,7 +17,17 @@
  *     bytes, case-sensitively: that is all a pass record can carry.
  *   - A read by key fills its header with zeros when the key is unknown or of another kind, so no
  *     stale header of an earlier read is ever taken for the answer.
- *   - GetDossiersType answers for the entry at the walk cursor; the key text is not consulted. */
+ *   - GetDossiersType answers for the entry at the walk cursor; the key text is not consulted.
+ *
+ * Test switches. The environment variable SONDREL_STANDIN_QUIRKS, read each time a cabinet is
+ * opened, makes the library answer as a host may that still keeps to the caller's contract; without
+ * it (the normal case) nothing changes. Its value is a list of words separated by commas or spaces:
+ *   type-high       GetDossiersType sets the upper 16 bits of its result (the type is the low half);
+ *   read-zero       ReadDossiers2, ReadFileOrdonnances, ReadFileCourriers, ReadInfoSesam and
+ *                   ReadPatients return 0 even when they fill the record;
+ *   blank-untouched a read by key of an entry whose text is empty (a document without author, an S
+ *                   entry without code) writes nothing at all into the caller's header or record;
+ *   names-padded    ReadPatients fills each name field to its end with spaces, without terminator. */
 #include "host/hdapi.h"
 #include "host/records.h"
 #include "standin/core/cabinet.h"
@@ -41,6 +51,11 @@ static long g_cursorPrescriptionFiles = -1;
 static long g_cursorLetterFiles = -1;
 /* The file index walked last, for GetDossiersType(…, 1). */
 static int g_lastFileIndex = INDEX_PRESCRIPTION_FILES;
+/* Test switches of SONDREL_STANDIN_QUIRKS (see above), read by HDOpenCabinet. */
+enum { QUIRK_TYPE_HIGH = 1, QUIRK_READ_ZERO = 2, QUIRK_BLANK_UNTOUCHED = 4, QUIRK_NAMES_PADDED = 8 };
+static unsigned g_quirks;
+/* What type-high puts into the upper half of a type. */
+static const uint32_t TypeHighBits = 0x5A5A0000u;
 
 /* Faults a test asks for through StandinSetFaults; none at load. */
 enum { NO_KEY_COUNT_FAULT = -2147483647 - 1 };
@@ -125,6 +140,42 @@ static HGLOBAL NewTextBlock(const char* text, size_t length) {
     return h;
 }
 
+/* ---- test switches ------------------------------------------------------------------------------- */
+
+static int QuirkWordIs(const char* word, size_t n, const char* name) {
+    return strlen(name) == n && strncmp(word, name, n) == 0;
+}
+
+static void ReadQuirksLocked(void) {
+    char value[256];
+    g_quirks = 0;
+    DWORD n = GetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", value, sizeof value);
+    if (n == 0 || n >= sizeof value) return;
+    const char* p = value;
+    while (*p != 0) {
+        while (*p == ',' || *p == ' ')
+            p++;
+        const char* word = p;
+        while (*p != 0 && *p != ',' && *p != ' ')
+            p++;
+        size_t len = (size_t)(p - word);
+        if (QuirkWordIs(word, len, "type-high")) g_quirks |= QUIRK_TYPE_HIGH;
+        if (QuirkWordIs(word, len, "read-zero")) g_quirks |= QUIRK_READ_ZERO;
+        if (QuirkWordIs(word, len, "blank-untouched")) g_quirks |= QUIRK_BLANK_UNTOUCHED;
+        if (QuirkWordIs(word, len, "names-padded")) g_quirks |= QUIRK_NAMES_PADDED;
+    }
+}
+
+/* What a read that found its record returns: 1, or 0 under read-zero. */
+static int FoundResult(int found) {
+    return found && (g_quirks & QUIRK_READ_ZERO) == 0;
+}
+
+/* Under blank-untouched, an entry with an empty text is read without writing anything. */
+static int LeavesUntouched(const CabEntry* e) {
+    return (g_quirks & QUIRK_BLANK_UNTOUCHED) != 0 && e != NULL && e->text[0] == 0;
+}
+
 /* ---- session and cabinet ------------------------------------------------------------------------- */
 
 static void ResetCursors(void) {
@@ -182,6 +233,7 @@ HDAPI_DECL int HDAPI_CALL HDOpenCabinet(const char* cabinetsRoot, const char* ca
     int ok = 0;
     Lock();
     CloseCabinetLocked();
+    ReadQuirksLocked();
     const char* root = cabinetsRoot != NULL && cabinetsRoot[0] != 0 ? cabinetsRoot : g_root;
     const char* directory = cabinetDirectory != NULL ? cabinetDirectory : "";
     if (IsAbsolutePath(directory))
@@ -396,6 +448,7 @@ HDAPI_DECL int HDAPI_CALL GetDossiersType(char* keyText, int fileIndex) {
     int index = fileIndex == 0 ? INDEX_FOLDERS : g_lastFileIndex;
     const CabEntry* e = CabWalkEntry(&g_cabinet, index, *CursorOf(index));
     int type = e != NULL ? e->type : 0;
+    if (g_quirks & QUIRK_TYPE_HIGH) type = (int)(TypeHighBits | (uint32_t)type);
     Unlock();
     return type;
 }
@@ -418,6 +471,19 @@ HDAPI_DECL void HDAPI_CALL MakeExtensionsKey(char* keyText, int patient) {
 
 /* ---- records ------------------------------------------------------------------------------------ */
 
+/* A name field: the name and its terminator, or under names-padded the whole field, the name
+ * followed by spaces and no terminator. */
+static void PutName(void* record, size_t offset, size_t size, const char* name) {
+    if ((g_quirks & QUIRK_NAMES_PADDED) == 0) {
+        PutText(record, offset, size, name);
+        return;
+    }
+    char* field = (char*)record + offset;
+    size_t n = strnlen(name, size);
+    memset(field, ' ', size);
+    memcpy(field, name, n);
+}
+
 /* An unknown patient leaves the record as it is: the caller empties the names beforehand. */
 HDAPI_DECL int HDAPI_CALL ReadPatients(void* patientRecord, int mode) {
     (void)mode;
@@ -425,33 +491,33 @@ HDAPI_DECL int HDAPI_CALL ReadPatients(void* patientRecord, int mode) {
     Lock();
     const CabPatient* p = CabFindPatient(&g_cabinet, (int32_t)GetU32(patientRecord, PATIENT_NUMBER));
     if (p != NULL) {
-        PutText(patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE, p->lastName);
-        PutText(patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE, p->firstName);
+        PutName(patientRecord, PATIENT_LAST_NAME, PATIENT_LAST_NAME_SIZE, p->lastName);
+        PutName(patientRecord, PATIENT_FIRST_NAME, PATIENT_FIRST_NAME_SIZE, p->firstName);
         PutU32(patientRecord, PATIENT_BIRTH_DATE, p->birth);
         PutText(patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE, p->ssNumber);
     }
     Unlock();
-    return p != NULL;
+    return FoundResult(p != NULL);
 }
 
 HDAPI_DECL int HDAPI_CALL ReadDossiers2(DWORD key, void* folderRecord) {
     Lock();
     const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
-    if (folderRecord != NULL) PutHeader(folderRecord, e);
+    if (folderRecord != NULL && !LeavesUntouched(e)) PutHeader(folderRecord, e);
     Unlock();
-    return e != NULL && folderRecord != NULL;
+    return FoundResult(e != NULL && folderRecord != NULL);
 }
 
 /* A file-table header at the start of the caller's 512-byte buffer. */
 static int ReadFileHeader(int index, DWORD key, void* buffer) {
     Lock();
     const CabEntry* e = CabFindEntry(&g_cabinet, index, key);
-    if (buffer != NULL) {
+    if (buffer != NULL && !LeavesUntouched(e)) {
         memset(buffer, 0, FILE_HEADER_BUFFER_SIZE);
         PutHeader(buffer, e);
     }
     Unlock();
-    return e != NULL && buffer != NULL;
+    return FoundResult(e != NULL && buffer != NULL);
 }
 
 HDAPI_DECL int HDAPI_CALL ReadFileOrdonnances(DWORD key, void* buffer, int mode) {
@@ -469,9 +535,10 @@ HDAPI_DECL int HDAPI_CALL ReadInfoSesam(DWORD key, void* record) {
     Lock();
     const CabEntry* e = CabFindEntry(&g_cabinet, INDEX_FOLDERS, key);
     if (e != NULL && e->kind != CAB_KIND_SESAM) e = NULL;
-    PutText(record, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE, e != NULL ? e->text : "");
+    if (!LeavesUntouched(e))
+        PutText(record, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE, e != NULL ? e->text : "");
     Unlock();
-    return e != NULL;
+    return FoundResult(e != NULL);
 }
 
 /* ---- texts -------------------------------------------------------------------------------------- */
@@ -483,7 +550,7 @@ static HGLOBAL ReadDocument(int index, DWORD key, int wantedType, void* header) 
     Lock();
     const CabEntry* e = CabFindEntry(&g_cabinet, index, key);
     if (e != NULL && (e->kind != CAB_KIND_DOCUMENT || e->type != wantedType)) e = NULL;
-    if (header != NULL) {
+    if (header != NULL && !LeavesUntouched(e)) {
         memset(header, 0, PRESCRIPTION_HEADER_SIZE);
         PutHeader(header, e);
     }

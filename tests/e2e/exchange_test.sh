@@ -17,33 +17,14 @@ e2e_require_display
 WORK=$E2E_ARTIFACTS/exchange-files
 rm -rf "$WORK"
 mkdir -p "$WORK"
-win_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 # The end of a run: its summary "... occ. - N Patient(s) (en S s)" (the running status reads "Total ...")
 # and "Lancer" back on the button.
 summary_shown() {
     drv sb-text "$SONDREL_CAPTION" 2 | grep -q '^[0-9-]* occ\. - .*(en ' && [ "$(drv text "$SONDREL_CAPTION" 219)" = "Lancer" ]
 }
-dialog_gone() { ! drv exists "Choisissez un fichier"; }
 row_count() { drv lv-count "$SONDREL_CAPTION"; }
 rows_are() { [ "$(row_count)" = "$1" ]; }
-
-# Clicks button ID, then picks the popup menu's item with KEYS (xdotool key names), then types PATH
-# into the file dialog that comes up and confirms it.
-through_menu_and_dialog() {
-    local id=$1 keys=$2 path=$3
-    click_control "$id"
-    sleep 0.5
-    xdotool key $keys
-    drv wait-window "Choisissez un fichier" 10000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
-    sleep 0.5
-    x_type "$(win_path "$path")"
-    sleep 0.2
-    SHOT=$((${SHOT:-0} + 1))
-    e2e_screenshot "exchange-dialog-$SHOT"
-    xdotool key Return
-    until_true 20 dialog_gone || e2e_fail "the file dialog stays open for $path"
-}
 
 # The list as lv-rows prints it (UTF-8, cells joined by TAB) from a tab-separated export.
 xls_as_rows() { tail -n +2 "$1" | iconv -f CP1252 -t UTF-8 | tr -d '\r' | sed 's/\t$//'; }
@@ -112,7 +93,7 @@ through_menu_and_dialog 246 "a" "$WORK/faux.xls"
 text=$(sondrel_expect_message 5000)
 [ "$text" = "$(printf 'Ligne erronée trouvée : \npas une ligne\nContinuer ?')" ] || e2e_fail "prompt reads \"$text\""
 drv msgbox-press "$SONDREL_CAPTION" 7 || e2e_fail "no No button on the prompt"
-until_true 10 dialog_gone
+until_true 10 file_dialog_gone
 sleep 0.5
 drv lv-rows "$SONDREL_CAPTION" | cmp -s - "$WORK/shown.txt" || e2e_fail "No did not stop before the next line"
 e2e_log "faulty line prompted, No stopped the import"

@@ -222,3 +222,30 @@ until_true() {
         sleep 0.05
     done
 }
+
+# ---- export and import through the popup menus and Wine's file dialogs -------------------------
+# The file dialog opens with the keyboard focus in its file-name field, so the full Windows path of
+# the file (the Unix path under Wine's Z: drive) is typed there and Enter confirms it: no clicking
+# inside the dialog, whose layout depends on the Wine version, and no folder navigation.
+
+# The Windows path of a Unix path, under Wine's Z: drive.
+win_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+file_dialog_gone() { ! drv exists "Choisissez un fichier"; }
+
+# Clicks button ID ("Exporter" 218, "Importer" 246), then picks the popup menu's item with KEYS
+# (xdotool key names), then types PATH into the file dialog that comes up and confirms it.
+through_menu_and_dialog() {
+    local id=$1 keys=$2 path=$3
+    click_control "$id"
+    sleep 0.5
+    xdotool key $keys
+    drv wait-window "Choisissez un fichier" 10000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
+    sleep 0.5
+    x_type "$(win_path "$path")"
+    sleep 0.2
+    E2E_DIALOG_SHOT=$((${E2E_DIALOG_SHOT:-0} + 1))
+    e2e_screenshot "$E2E_NAME-dialog-$E2E_DIALOG_SHOT"
+    xdotool key Return
+    until_true 20 file_dialog_gone || e2e_fail "the file dialog stays open for $path"
+}

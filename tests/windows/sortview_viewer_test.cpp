@@ -509,6 +509,50 @@ TEST_F(Viewer, LayoutMinimumSizeAndOnlyTheCloseBoxCloses) {
     OpenDocumentViewer(NULL, NULL, 0);
 }
 
+// The editor launch judges the header by what the host wrote into it, not by the read's return
+// value: a host that returns 0 on success still starts the editor with the document's date and
+// stamp; a host that returns success but writes nothing (document 9002 has no author, which the
+// stand-in's blank-untouched switch leaves unread) starts nothing.
+TEST_F(Viewer, TheEditorLaunchJudgesTheHeaderByItsContents) {
+    SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
+    formulon.Set("C:\\F");
+    Search("cotorep_form");
+    auto press = [](HWND v) { SendMessageA(v, WM_COMMAND, MAKEWPARAM(IDC_VIEWER_FORMULON, BN_CLICKED), 0); };
+    const std::string cabinet =
+        kCabinet + Lines({"D 39|9002|6|1234|01/06/2012|77|", "<velarine_data>y</velarine_data>", ".",
+                          "D 284|98|6|1234|02/06/2012|78|", "<velarine_data>z</velarine_data>", "."});
+    struct ClearQuirks {
+        ~ClearQuirks() { SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", NULL); }
+    } clearQuirks;
+    SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", "read-zero");
+    ASSERT_TRUE(cabinet_.Open(cabinet));
+    RunViewer(Record({{9001, 0}, {99, 1}}), 2, {[&](HWND v) {
+                  press(v);
+                  Choose(v, 1);
+                  press(v);
+              }});
+    ASSERT_EQ(g_shell.size(), 2u);
+    EXPECT_EQ(g_shell[0].parameters, ":M/CAB1/DIR1//1234///7DB0517/1A2B");
+    EXPECT_EQ(g_shell[1].parameters, ":M/CAB1/DIR1//1234///7D40404/ABCDEF01");
+
+    SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", "blank-untouched");
+    ASSERT_TRUE(cabinet_.Open(cabinet));
+    SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", NULL);
+    RunViewer(Record({{9002, 0}, {98, 1}, {9001, 0}}), 2, {[&](HWND v) {
+                  EXPECT_EQ(Entries(v), (V{"Formulon du 00/00/   0", "Formulon du 00/00/   0",
+                                           "Formulon du 23/05/2011"}));
+                  press(v);
+                  Choose(v, 1);
+                  press(v);
+                  EXPECT_EQ(g_shell.size(), 2u) << "a header the host did not write is not handed over";
+                  Choose(v, 2);
+                  press(v);
+              }});
+    ASSERT_EQ(g_shell.size(), 3u);
+    EXPECT_EQ(g_shell[2].parameters, ":M/CAB1/DIR1//1234///7DB0517/1A2B");
+    ASSERT_TRUE(cabinet_.Open(kCabinet));
+}
+
 // The stream callback on its own: chunks no larger than asked for, the terminator included, then the end.
 TEST(ViewerStream, HandsOutChunksUpToTheEndAddress) {
     char text[] = "0123456789";

@@ -572,6 +572,55 @@ void ReadVersion(const char* file, unsigned* major, unsigned* minor, std::string
     EXPECT_STREQ(value, "HDSV.DLL");
 }
 
+/* The test switches act only from the next HDOpenCabinet, only as named, and not at all unset. */
+TEST_F(StandinHost, TestSwitchesChangeOnlyWhatTheyNameFromTheNextOpen) {
+    struct ClearQuirks {
+        ~ClearQuirks() { SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", NULL); }
+    } clearQuirks;
+    const std::string cabinet = std::string(kCabinet) + "S 90004|42|\r\nD 39|18|6|42|01/01/2001|1|\r\n.\r\n";
+    unsigned char patient[PATIENT_RECORD_SIZE], folder[FOLDER_RECORD_SIZE], sesam[INFOSESAM_RECORD_SIZE];
+    char keyText[KEY_TEXT_SIZE];
+    SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS",
+                            "type-high,read-zero names-padded,blank-untouched,bogus");
+    ASSERT_NE(OpenCabinet(cabinet), 0);
+    HDFirstKey(INDEX_FOLDERS, keyText);
+    EXPECT_EQ((unsigned)GetDossiersType(keyText, 0), 0x5A5A0000u | 6u);
+    memset(patient, 'x', sizeof patient);
+    SetRecordU32(patient, PATIENT_NUMBER, 1234);
+    EXPECT_EQ(ReadPatients(patient, 1), 0) << "read-zero";
+    EXPECT_EQ(std::string((const char*)patient + PATIENT_LAST_NAME,
+                          PATIENT_LAST_NAME_SIZE + PATIENT_FIRST_NAME_SIZE),
+              "DUPONT" + std::string(15, ' ') + "\xC9lodie" + std::string(38, ' '));
+    EXPECT_EQ(RecordU32(patient, PATIENT_BIRTH_DATE), 0x07A9030Cu);
+    EXPECT_EQ(ReadDossiers2(5001, folder), 0);
+    EXPECT_EQ(RecordU32(folder, HEADER_STAMP), 0x1A2Bu) << "filled all the same";
+    memset(folder, 0xEE, sizeof folder);
+    EXPECT_EQ(ReadDossiers2(18, folder), 0);
+    EXPECT_EQ(folder[HEADER_TYPE], 0xEE) << "blank-untouched: a document without author writes nothing";
+    memset(sesam, 'y', sizeof sesam);
+    EXPECT_EQ(ReadInfoSesam(90004, sesam), 0);
+    EXPECT_EQ(sesam[INFOSESAM_SCHEME_CODE], 'y');
+    EXPECT_EQ(ReadInfoSesam(90001, sesam), 0);
+    EXPECT_STREQ((const char*)sesam + INFOSESAM_SCHEME_CODE, "01");
+    unsigned char header[LETTER_HEADER_SIZE];
+    memset(header, 0xEE, sizeof header);
+    EXPECT_EQ(TextOf(ReadXMLCourriers(18, header, 0)), "");
+    EXPECT_EQ(header[HEADER_TYPE], 0xEE);
+
+    /* Unset: the next open answers normally again. */
+    SetEnvironmentVariableA("SONDREL_STANDIN_QUIRKS", NULL);
+    EXPECT_EQ((unsigned)GetDossiersType(keyText, 0), 0x5A5A0000u | 6u) << "read only when a cabinet opens";
+    ASSERT_NE(OpenCabinet(cabinet), 0);
+    HDFirstKey(INDEX_FOLDERS, keyText);
+    EXPECT_EQ(GetDossiersType(keyText, 0), 6);
+    EXPECT_NE(ReadPatients(patient, 1), 0);
+    EXPECT_STREQ((const char*)patient + PATIENT_LAST_NAME, "DUPONT");
+    EXPECT_NE(ReadDossiers2(18, folder), 0);
+    EXPECT_EQ(folder[HEADER_TYPE], 6);
+    EXPECT_NE(ReadInfoSesam(90004, sesam), 0);
+    EXPECT_STREQ((const char*)sesam + INFOSESAM_SCHEME_CODE, "");
+}
+
 TEST(StandinHdsv, EachVersionDllCarriesItsVersion) {
     struct Expected {
         const char* file;
