@@ -33,6 +33,9 @@
  *     record would still hold the date and stamp of another document. In the list such a document
  *     shows the zero date, as its header bytes are emptied before each read.
  *
+ * Each letter or prescription shown has the occurrences of the search text marked in it, and F3 and
+ * Shift+F3 go from one to the next (viewer_match.h).
+ *
  * Everything runs on the interface thread inside the dialog's modal loop. */
 #include "results/viewer.h"
 
@@ -47,6 +50,7 @@
 #include "host/hdapi.h"
 #include "host/records.h"
 #include "resources/ids.h"
+#include "results/viewer_match.h"
 #include "search/search_run.h"
 
 const char* g_richEditLibrary = "RICHED32.DLL";
@@ -134,6 +138,7 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     Viewer.lastShownIndex = -1;
 
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VIEWER), owner, ViewerDialogProc, 0);
+    StopOccurrenceKeys();
 
     if (Viewer.patientsLocked) GlobalUnlock(Viewer.patients);
     if (Viewer.patients != NULL) ClosePatients(Viewer.patients);
@@ -219,6 +224,7 @@ void InitViewer(HWND dialog) {
 /* WM_INITDIALOG. */
 static void StartViewer(HWND dialog) {
     InitViewer(dialog);
+    StartOccurrenceKeys(dialog);
     HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_VIEWER));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
     SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
@@ -331,7 +337,10 @@ void ShowSelectedDocument(HWND dialog) {
     char* text = (char*)GlobalLock(handle);
     size_t size = GlobalSize(handle);
     if (text != NULL) {
-        if (size > 0) LoadRichText(text, size);
+        if (size > 0) {
+            LoadRichText(text, size);
+            MarkOccurrences(Viewer.richEdit, Viewer.searchMode, LastSearchText);
+        }
         GlobalUnlock(handle);
     }
     GlobalFree(handle);

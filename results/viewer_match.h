@@ -1,0 +1,40 @@
+/* The occurrences of the search text in the viewer's shown document.
+ *
+ * When the viewer has loaded a letter or a prescription, every occurrence of the search text in the
+ * text the control displays (not in the rich-text source) is marked, found with the search's own
+ * folding, and the first one is selected and scrolled into view. F3 selects the next occurrence and
+ * Shift+F3 the previous one, wrapping around. The marks are character formats of the control only:
+ * the document itself is never changed, and loading the next document replaces them. */
+#ifndef SONDREL_RESULTS_VIEWER_MATCH_H
+#define SONDREL_RESULTS_VIEWER_MATCH_H
+
+#include <stdint.h>
+#include <windows.h>
+
+enum {
+    /* Occurrences marked and visited with F3 per document; a text with more (a one-letter search
+     * in a long letter) shows only the first ones marked. Each mark costs the control a format run,
+     * so this bounds the work of loading one document. */
+    VIEWER_MAX_MARKS = 10000
+};
+
+/* Background of an occurrence where the control supports one (a RichEdit 2.0 or later control). */
+#define VIEWER_MARK_BACKGROUND RGB(255, 255, 0)
+/* Text colour of an occurrence, shown bold, where the control has no background colour (the
+ * RichEdit 1.0 of Windows). */
+#define VIEWER_MARK_TEXT_COLOUR RGB(192, 0, 0)
+
+/* Marks every occurrence of `searchText` in the text `richEdit` shows now and selects the first one;
+ * forgets the marks of the document shown before. Marks nothing in the form search modes (2 and 3),
+ * for an empty search text or a control without text. The search text is given as typed and is
+ * folded here with the search's FoldTable. Returns the number of occurrences marked. */
+int MarkOccurrences(HWND richEdit, int32_t searchMode, const char* searchText);
+/* Selects the next (direction 1) or previous (-1) marked occurrence, wrapping, and scrolls it into
+ * view. Nothing without marks. */
+void StepOccurrence(int direction);
+/* F3 and Shift+F3 in `dialog` and its controls call StepOccurrence from now on. */
+void StartOccurrenceKeys(HWND dialog);
+/* Ends StartOccurrenceKeys and forgets the marks. */
+void StopOccurrenceKeys(void);
+
+#endif
