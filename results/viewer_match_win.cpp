@@ -138,6 +138,10 @@ void StepOccurrence(int direction) {
     if (count <= 0 || Occurrences.richEdit == NULL || !IsWindow(Occurrences.richEdit)) return;
     int next = Occurrences.current < 0 ? 0 : (Occurrences.current + (direction < 0 ? count - 1 : 1)) % count;
     Occurrences.current = next;
+    /* The caret goes to the start first, then to the end, so that a long line scrolled sideways
+     * shows the occurrence from its first letter. */
+    SelectCharacters(Occurrences.richEdit, Occurrences.positions[next], 0);
+    SendMessageA(Occurrences.richEdit, EM_SCROLLCARET, 0, 0);
     SelectCharacters(Occurrences.richEdit, Occurrences.positions[next], Occurrences.length);
     SendMessageA(Occurrences.richEdit, EM_SCROLLCARET, 0, 0);
 }
