@@ -80,9 +80,28 @@ HWND FindWindowNamed(const char* caption) {
     return w != NULL ? w : FindTop(caption, 0);
 }
 
+struct Nested {
+    int id;
+    HWND hwnd;
+};
+
+BOOL CALLBACK NestedProc(HWND w, LPARAM param) {
+    Nested* n = (Nested*)param;
+    if (!IsWindowVisible(w) || GetDlgCtrlID(w) != n->id) return TRUE;
+    n->hwnd = w;
+    return FALSE;
+}
+
+// Control `id` of the window named by caption: a direct child, or else a visible control of a page
+// nested inside it (a set-up program's pages are child dialogs of its window).
 HWND FindControl(const char* caption, int id) {
     HWND top = FindTop(caption, id);
-    return top != NULL ? GetDlgItem(top, id) : NULL;
+    if (top != NULL) return GetDlgItem(top, id);
+    top = FindTop(caption, 0);
+    if (top == NULL) return NULL;
+    Nested n = {id, NULL};
+    EnumChildWindows(top, NestedProc, (LPARAM)&n);
+    return n.hwnd;
 }
 
 std::string WideToUtf8(const std::wstring& w) {
