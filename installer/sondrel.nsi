@@ -51,6 +51,7 @@ RequestExecutionLevel highest
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Sondrel ${FULL_VERSION}"
 
 Var CreatedFolder ; 1 when the set-up created the installation folder
 
