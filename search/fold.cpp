@@ -78,12 +78,16 @@ size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_
     if (text == NULL || pattern == NULL || pattern[0] == 0) return 0;
     const unsigned char* t = (const unsigned char*)text;
     const unsigned char* pat = (const unsigned char*)pattern;
-    size_t n = 0;
+    size_t n = 1;
     while (pat[n] != 0)
         n++;
+    if (n > length) return 0;
+    const unsigned char first = pat[0];
+    const size_t lastStart = length - n;
     size_t found = 0;
-    for (size_t start = 0; n <= length && start <= length - n; start++) {
-        size_t i = 0;
+    for (size_t start = 0; start <= lastStart; start++) {
+        if (FoldTable[t[start]] != first) continue;
+        size_t i = 1;
         while (i < n && FoldTable[t[start + i]] == pat[i])
             i++;
         if (i < n) continue;
