@@ -35,13 +35,13 @@
 #include "search/search_run.h"
 
 typedef struct OccurrenceState {
-    HWND richEdit;                      /* control the marks were put in */
-    size_t positions[VIEWER_MAX_MARKS]; /* start of each marked occurrence, ascending */
-    int count;                          /* occurrences marked */
-    int current;                        /* the one selected; -1 when none */
-    size_t length;                      /* characters of one occurrence */
-    HWND dialog;                        /* the viewer whose keys are caught */
-    HHOOK keyHook;                      /* the WH_MSGFILTER hook, or NULL */
+    HWND richEdit;                            /* control the marks were put in */
+    size_t positions[VIEWER_MAX_OCCURRENCES]; /* start of each occurrence kept, ascending */
+    int count;                                /* occurrences kept; the first ones are marked */
+    int current;                              /* the one selected; -1 when none */
+    size_t length;                            /* characters of one occurrence */
+    HWND dialog;                              /* the viewer whose keys are caught */
+    HHOOK keyHook;                            /* the WH_MSGFILTER hook, or NULL */
 } OccurrenceState;
 
 static OccurrenceState Occurrences;
@@ -79,11 +79,14 @@ static void MarkWithColourAndBold(HWND richEdit) {
     SendMessageA(richEdit, EM_SETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
 }
 
-/* Formats every found occurrence as a mark, with the control's redrawing off. */
+/* Formats the first occurrences found as marks, at most VIEWER_MAX_MARKS of them and no more than
+ * VIEWER_MARK_BUDGET_MS allow, with the control's redrawing off. */
 static void ApplyMarks(HWND richEdit) {
     SendMessageA(richEdit, WM_SETREDRAW, FALSE, 0);
     int background = 0;
-    for (int i = 0; i < Occurrences.count; i++) {
+    int marks = Occurrences.count < VIEWER_MAX_MARKS ? Occurrences.count : VIEWER_MAX_MARKS;
+    DWORD start = GetTickCount();
+    for (int i = 0; i < marks && (i == 0 || GetTickCount() - start < VIEWER_MARK_BUDGET_MS); i++) {
         SelectCharacters(richEdit, Occurrences.positions[i], Occurrences.length);
         if (i == 0)
             background = MarkWithBackground(richEdit);
@@ -111,8 +114,8 @@ static void FindShownOccurrences(HWND richEdit, const char* pattern) {
     if (got < 0) got = 0;
     if (got > length) got = length;
     text[got] = 0;
-    size_t total = FindFoldedAll(text, (size_t)got, pattern, Occurrences.positions, VIEWER_MAX_MARKS);
-    Occurrences.count = total < VIEWER_MAX_MARKS ? (int)total : VIEWER_MAX_MARKS;
+    size_t total = FindFoldedAll(text, (size_t)got, pattern, Occurrences.positions, VIEWER_MAX_OCCURRENCES);
+    Occurrences.count = total < VIEWER_MAX_OCCURRENCES ? (int)total : VIEWER_MAX_OCCURRENCES;
     HeapFree(GetProcessHeap(), 0, text);
 }
 

@@ -27,6 +27,13 @@ std::string CabinetText(std::initializer_list<const char*> lines) {
     return s;
 }
 
+std::string ManyOccurrences() {
+    std::string rtf = R"(<rtf>{\rtf1\ansi )";
+    for (int i = 0; i < VIEWER_MAX_OCCURRENCES + 5; i++)
+        rtf += "xe";
+    return rtf + "}</rtf>";
+}
+
 const std::string kCabinet = CabinetText(
     {"HDCAB 1", "TODAY 08/12/2026", "P 1234|DUPONT|Jean|12/03/1961|",
      // Five occurrences over three paragraphs, one of them half bold in the source.
@@ -41,7 +48,9 @@ const std::string kCabinet = CabinetText(
      "D 39|5003|6|1234|25/05/2011|3|Dr A",
      R"(<rtf>{\rtf1\ansi L'\'e9t\'e9,\par l'\'c9T\'c9 et une t\'eate}</rtf>)", ".",
      // Overlapping occurrences.
-     "D 39|5004|6|1234|26/05/2011|4|Dr A", R"(<rtf>{\rtf1\ansi baaab}</rtf>)", "."});
+     "D 39|5004|6|1234|26/05/2011|4|Dr A", R"(<rtf>{\rtf1\ansi baaab}</rtf>)", ".",
+     // More occurrences than are kept: 10,005 "xe" in one paragraph.
+     "D 39|5005|6|1234|27/05/2011|5|Dr A", ManyOccurrences().c_str(), "."});
 
 HWND Rich(HWND viewer) {
     return RichText(viewer);
@@ -258,6 +267,37 @@ TEST_F(ViewerMatch, AccentsCaseAndOverlappingOccurrences) {
                    PressF3(Rich(v), false);
                },
                [](HWND v) { ExpectSelected(Rich(v), 2, 2); }});
+}
+
+TEST_F(ViewerMatch, AFewFirstOccurrencesAreMarkedAndTheFirstTenThousandVisited) {
+    // 10,005 occurrences in one paragraph of 20,010 characters: marking stops at its bounds (a time
+    // budget, the control being slow with many marks in one long paragraph), F3 visits 10,000.
+    Search("E");
+    static DWORD shown;
+    DWORD start = GetTickCount();
+    RunViewer(Record({{5005, 0}}), 0,
+              {[start](HWND v) {
+                   shown = GetTickCount() - start;
+                   HWND rich = Rich(v);
+                   // "xexe...": occurrence i at 2i + 1.
+                   EXPECT_TRUE(Marked(rich, 1, 2));
+                   EXPECT_FALSE(Marked(rich, 0, 1));
+                   EXPECT_FALSE(Marked(rich, 2 * VIEWER_MAX_MARKS + 1, 2 * VIEWER_MAX_MARKS + 2));
+                   EXPECT_FALSE(Marked(rich, 2 * (VIEWER_MAX_OCCURRENCES - 1) + 1,
+                                       2 * (VIEWER_MAX_OCCURRENCES - 1) + 2));
+                   ExpectSelected(rich, 1, 1);
+                   PressF3(rich, true);
+               },
+               [](HWND v) {
+                   // Shift+F3 from the first goes round to the last one kept, unmarked.
+                   ReleaseShift();
+                   ExpectSelected(Rich(v), 2 * (VIEWER_MAX_OCCURRENCES - 1) + 1, 1);
+                   PressF3(Rich(v), false);
+               },
+               [](HWND v) { ExpectSelected(Rich(v), 1, 1); }});
+    // Not a limit, a figure for the log: the time until the viewer showed the marked document.
+    printf("viewer with %d occurrences in one paragraph shown after %lu ms\n",
+           (int)VIEWER_MAX_OCCURRENCES + 5, (unsigned long)shown);
 }
 
 TEST_F(ViewerMatch, NothingIsMarkedWithoutASearchTextOrInAFormSearch) {
