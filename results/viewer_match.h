@@ -1,11 +1,11 @@
 /* The occurrences of the search text in the viewer's shown document.
  *
- * When the viewer has loaded a letter or a prescription, every occurrence of the search text in the
- * text the control displays (not in the rich-text source) is marked, found with the search's own
- * folding (the first ones, within the bounds below), and the first one is selected and scrolled into
- * view. F3
- * selects the next occurrence and Shift+F3 the previous one, wrapping around. The marks are character formats
- * of the control only: the document itself is never changed, and loading the next document replaces them. */
+ * When the viewer has loaded a letter or a prescription, the occurrences of the search text in the
+ * text the control displays (not in the rich-text source) are found with the search's own folding
+ * and marked (the first ones, within the bounds below), and the first one is selected and scrolled
+ * into view. F3 selects the next occurrence and Shift+F3 the previous one, wrapping around. The
+ * marks are character formats of the control only: the document itself is never changed, and
+ * loading the next document replaces them. */
 #ifndef SONDREL_RESULTS_VIEWER_MATCH_H
 #define SONDREL_RESULTS_VIEWER_MATCH_H
 
@@ -25,7 +25,8 @@ enum {
     VIEWER_MARK_BUDGET_MS = 300
 };
 
-/* Background of an occurrence where the control supports one (a RichEdit 2.0 or later control). */
+/* Background of an occurrence where the control keeps one (RichEdit 2.0 and later; Wine's RichEdit
+ * 1.0 too). */
 #define VIEWER_MARK_BACKGROUND RGB(255, 255, 0)
 /* Text colour of an occurrence, shown bold, where the control has no background colour (the
  * RichEdit 1.0 of Windows). */
