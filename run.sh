@@ -18,7 +18,7 @@ log() { printf '\n== %s\n' "$*"; }
 # ---- installing -------------------------------------------------------------------------------
 PACKAGES="g++ cmake make g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386
   xvfb xauth x11-utils xdotool imagemagick fonts-wine googletest libgtest-dev libbenchmark-dev clang
-  libclang-rt-14-dev python3 icoutils ca-certificates"
+  libclang-rt-14-dev python3 icoutils ca-certificates nsis"
 install_missing() {
   local missing=()
   for p in $PACKAGES; do

@@ -18,8 +18,8 @@
  * counters let a test find how many calls an operation makes (so that it can fail each in turn)
  * and whether every block it allocated was released again. All of it is safe from any thread; the
  * product never sets the switch. */
-#ifndef SONDREL_APP_ALLOC_H
-#define SONDREL_APP_ALLOC_H
+#ifndef SONDREL_BASE_ALLOC_H
+#define SONDREL_BASE_ALLOC_H
 
 #include <stddef.h>
 

@@ -35,6 +35,9 @@
  *     value is not consulted (a host may well return 0 on success). In the list such a document
  *     shows the zero date.
  *
+ * Each letter or prescription shown has the occurrences of the search text marked in it, and F3 and
+ * Shift+F3 go from one to the next (viewer_match.h).
+ *
  * Everything runs on the interface thread inside the dialog's modal loop. */
 #include "results/viewer.h"
 
@@ -49,6 +52,7 @@
 #include "host/records.h"
 #include "host/records_win.h"
 #include "resources/ids.h"
+#include "results/viewer_match.h"
 #include "search/search_run.h"
 
 const char* g_richEditLibrary = "RICHED32.DLL";
@@ -143,6 +147,7 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     Viewer.lastShownIndex = -1;
 
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VIEWER), owner, ViewerDialogProc, 0);
+    StopOccurrenceKeys();
 
     if (Viewer.patientsLocked) GlobalUnlock(Viewer.patients);
     if (Viewer.patients != NULL) ClosePatients(Viewer.patients);
@@ -223,6 +228,7 @@ void InitViewer(HWND dialog) {
 /* WM_INITDIALOG. */
 static void StartViewer(HWND dialog) {
     InitViewer(dialog);
+    StartOccurrenceKeys(dialog);
     HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_VIEWER));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
     SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
@@ -335,7 +341,10 @@ void ShowSelectedDocument(HWND dialog) {
     char* text = (char*)GlobalLock(handle);
     size_t size = GlobalSize(handle);
     if (text != NULL) {
-        if (size > 0) LoadRichText(text, size);
+        if (size > 0) {
+            LoadRichText(text, size);
+            MarkOccurrences(Viewer.richEdit, Viewer.searchMode, LastSearchText);
+        }
         GlobalUnlock(handle);
     }
     GlobalFree(handle);

@@ -67,7 +67,32 @@ const char* FindFolded(const char* text, const char* pattern) {
         /* The text's terminator folds to 0, which equals no pattern byte: the comparison stops on
          * it at the latest, so it never reads past the end of the text. */
         size_t i = 1;
-        while (pat[i] != 0 && FoldTable[start[i]] == pat[i]) i++;
+        while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
+            i++;
         if (pat[i] == 0) return (const char*)start;
     }
+}
+
+size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_t* positions,
+                     size_t capacity) {
+    if (text == NULL || pattern == NULL || pattern[0] == 0) return 0;
+    const unsigned char* t = (const unsigned char*)text;
+    const unsigned char* pat = (const unsigned char*)pattern;
+    size_t n = 1;
+    while (pat[n] != 0)
+        n++;
+    if (n > length) return 0;
+    const unsigned char first = pat[0];
+    const size_t lastStart = length - n;
+    size_t found = 0;
+    for (size_t start = 0; start <= lastStart; start++) {
+        if (FoldTable[t[start]] != first) continue;
+        size_t i = 1;
+        while (i < n && FoldTable[t[start + i]] == pat[i])
+            i++;
+        if (i < n) continue;
+        if (found < capacity && positions != NULL) positions[found] = start;
+        found++;
+    }
+    return found;
 }

@@ -16,6 +16,8 @@
 #ifndef SONDREL_SEARCH_FOLD_H
 #define SONDREL_SEARCH_FOLD_H
 
+#include <stddef.h>
+
 /* Indexed by the unsigned value of a text byte; holds that byte's folded value. */
 extern unsigned char FoldTable[256];
 
@@ -31,5 +33,14 @@ void FoldTextInPlace(char* text);
  * NULL or empty. A plain left-to-right scan: neither text is changed and no byte past the text's
  * terminator is read. */
 const char* FindFolded(const char* text, const char* pattern);
+
+/* Every occurrence of the folded pattern in the raw text[0, length), compared as FindFolded does:
+ * the start of each one, in ascending order, overlapping ones included ("aa" occurs twice in
+ * "aaa"). The text is a counted run of bytes (a zero byte in it is an ordinary byte that matches
+ * nothing) and is not changed. Writes at most `capacity` positions to `positions` (which may be NULL
+ * when `capacity` is 0) and returns how many occurrences there are in all, so a caller learns that
+ * its array was too small. 0 when the text or pattern is NULL or the pattern is empty. */
+size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_t* positions,
+                     size_t capacity);
 
 #endif

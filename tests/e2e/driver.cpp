@@ -80,9 +80,28 @@ HWND FindWindowNamed(const char* caption) {
     return w != NULL ? w : FindTop(caption, 0);
 }
 
+struct Nested {
+    int id;
+    HWND hwnd;
+};
+
+BOOL CALLBACK NestedProc(HWND w, LPARAM param) {
+    Nested* n = (Nested*)param;
+    if (!IsWindowVisible(w) || GetDlgCtrlID(w) != n->id) return TRUE;
+    n->hwnd = w;
+    return FALSE;
+}
+
+// Control `id` of the window named by caption: a direct child, or else a visible control of a page
+// nested inside it (a set-up program's pages are child dialogs of its window).
 HWND FindControl(const char* caption, int id) {
     HWND top = FindTop(caption, id);
-    return top != NULL ? GetDlgItem(top, id) : NULL;
+    if (top != NULL) return GetDlgItem(top, id);
+    top = FindTop(caption, 0);
+    if (top == NULL) return NULL;
+    Nested n = {id, NULL};
+    EnumChildWindows(top, NestedProc, (LPARAM)&n);
+    return n.hwnd;
 }
 
 std::string WideToUtf8(const std::wstring& w) {
@@ -262,6 +281,7 @@ int Usage() {
           "  lv-header-image CAPTION COL   image index of a column header and 1 when it is drawn\n"
           "  rich-text CAPTION             text of the RichEdit control of the window\n"
           "  rich-visible CAPTION          1 when that control is visible, else 0\n"
+          "  rich-sel CAPTION              start end of its selection, then the selected text\n"
           "  sb-text CAPTION PART          text of a part of status bar 11714\n"
           "  sb-parts CAPTION              right edges of the status-bar parts\n"
           "  pb-pos CAPTION                position of progress bar 232\n"
@@ -412,12 +432,23 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (cmd == "rich-text" || cmd == "rich-visible") {
+    if (cmd == "rich-text" || cmd == "rich-visible" || cmd == "rich-sel") {
         HWND rich = top != NULL ? FindWindowExA(top, NULL, "RichEdit", NULL) : NULL;
         if (rich == NULL) return 1;
-        if (cmd == "rich-text")
+        if (cmd == "rich-text") {
             PrintLine(ToUtf8(TextOf(rich)));
-        else
+        } else if (cmd == "rich-sel") {
+            // EM_GETSEL's return value carries both ends (up to 65535) without a buffer in the other
+            // process; the control's text, as WM_GETTEXT gives it, counts characters as the
+            // positions do.
+            LRESULT sel = SendMessageA(rich, EM_GETSEL, 0, 0);
+            if (sel == -1) return 1;
+            size_t start = LOWORD(sel), end = HIWORD(sel);
+            std::string text = TextOf(rich);
+            std::string selected = start <= end && end <= text.size() ? text.substr(start, end - start) : "";
+            printf("%u %u ", (unsigned)start, (unsigned)end);
+            PrintLine(ToUtf8(selected));
+        } else
             printf("%d\n", IsWindowVisible(rich) ? 1 : 0);
         return 0;
     }

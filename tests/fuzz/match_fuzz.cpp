@@ -9,9 +9,9 @@
  *   byte 6      extra hits K added to the record after the match (0..255, so growth is crossed);
  *   L bytes     the pattern;
  *   the rest    the document text, copied into a block of its exact size plus a terminator.
- * Checked: FindFolded agrees with a naive search over a folded copy; nothing is read or written
- * outside its block (the sanitizers); the authors text stays within 999 characters; merging an
- * author twice changes nothing; counts and entries stay consistent. */
+ * Checked: FindFolded and FindFoldedAll agree with a naive search over a folded copy; nothing is read or
+ * written outside its block (the sanitizers); the authors text stays within 999 characters; merging an author
+ * twice changes nothing; counts and entries stay consistent. */
 #include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
@@ -92,6 +92,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* found = FindFolded(text, pattern.c_str());
     long expected = NaiveFind(asText, pattern);
     Check(found == nullptr ? expected == -1 : (long)(found - text) == expected);
+
+    /* FindFoldedAll over the counted text (zero bytes included), in a block of exactly its size,
+     * against every start of the reference, with an array of 0 to 7 places guarded at its end. */
+    {
+        char* exact = (char*)malloc(textLen > 0 ? textLen : 1);
+        memcpy(exact, data + at, textLen);
+        std::string whole((const char*)data + at, textLen);
+        for (char& c : whole)
+            c = (char)FoldTable[(unsigned char)c];
+        std::vector<size_t> want;
+        for (size_t p = pattern.empty() ? std::string::npos : whole.find(pattern); p != std::string::npos;
+             p = whole.find(pattern, p + 1))
+            want.push_back(p);
+        size_t capacity = (flags >> 5) & 7;
+        std::vector<size_t> positions(capacity + 1, (size_t)-1);
+        size_t total = FindFoldedAll(exact, textLen, pattern.c_str(), positions.data(), capacity);
+        Check(total == want.size());
+        for (size_t i = 0; i < capacity && i < total; i++)
+            Check(positions[i] == want[i]);
+        Check(positions[capacity] == (size_t)-1);
+        free(exact);
+    }
 
     int kind = (flags >> 3) & 3;
     g_failKind = kind > HIT_ALLOC_GROW ? HIT_ALLOC_GROW : (HitAllocKind)kind;

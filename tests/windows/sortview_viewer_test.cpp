@@ -14,115 +14,15 @@
 #include "resources/ids.h"
 #include "search/search_run.h"
 #include "sortview_test_support.h"
+#include "viewer_test_support.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
 using namespace sortview;
+using namespace viewertest;
 
 namespace {
-
-using Step = std::function<void(HWND)>;
-
-struct Script {
-    std::vector<Step> steps;
-    size_t next = 0;
-    DWORD start = 0;
-    bool busy = false;
-};
-Script* g_script = nullptr;
-
-BOOL CALLBACK FindViewerProc(HWND window, LPARAM found) {
-    HWND combo = GetDlgItem(window, IDC_VIEWER_DOCUMENTS);
-    char cls[32] = {0};
-    if (combo != NULL && GetClassNameA(combo, cls, sizeof cls) && lstrcmpiA(cls, "ComboBox") == 0) {
-        *(HWND*)found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindViewer() {
-    HWND found = NULL;
-    EnumThreadWindows(GetCurrentThreadId(), FindViewerProc, (LPARAM)&found);
-    return found;
-}
-
-VOID CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Script* s = g_script;
-    if (s == nullptr || s->busy) return;
-    HWND viewer = FindViewer();
-    if (viewer == NULL) return;
-    s->busy = true;
-    if (GetTickCount() - s->start > 30000) {
-        ADD_FAILURE() << "viewer script timed out";
-        PostMessageA(viewer, WM_CLOSE, 0, 0);
-    } else if (s->next < s->steps.size()) {
-        s->steps[s->next++](viewer);
-    } else {
-        PostMessageA(viewer, WM_CLOSE, 0, 0);
-    }
-    s->busy = false;
-}
-
-// Opens the viewer and runs the steps inside it, one per timer tick, then closes it.
-void RunViewer(PatientHits* record, int mode, std::vector<Step> steps) {
-    Script script;
-    script.steps = std::move(steps);
-    script.start = GetTickCount();
-    g_script = &script;
-    UINT_PTR timer = SetTimer(NULL, 0, 25, Tick);
-    OpenDocumentViewer(NULL, record, mode);
-    KillTimer(NULL, timer);
-    g_script = nullptr;
-    Pump(0);
-    EXPECT_EQ(script.next, script.steps.size()) << "the viewer closed before every step ran";
-    EXPECT_EQ(FindViewer(), (HWND)NULL);
-}
-
-std::string Caption(HWND viewer) {
-    char buf[1024] = {0};
-    GetWindowTextA(viewer, buf, sizeof buf);
-    return buf;
-}
-
-HWND Combo(HWND viewer) {
-    return GetDlgItem(viewer, IDC_VIEWER_DOCUMENTS);
-}
-
-std::vector<std::string> Entries(HWND viewer) {
-    std::vector<std::string> entries;
-    int n = (int)SendMessageA(Combo(viewer), CB_GETCOUNT, 0, 0);
-    for (int i = 0; i < n; i++) {
-        char buf[600] = {0};
-        SendMessageA(Combo(viewer), CB_GETLBTEXT, i, (LPARAM)buf);
-        entries.push_back(buf);
-    }
-    return entries;
-}
-
-// The control's own visibility (the dialog itself may not be shown yet at the first tick).
-bool HasVisibleStyle(HWND control) {
-    return control != NULL && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-HWND RichText(HWND viewer) {
-    return FindWindowExA(viewer, NULL, "RichEdit", NULL);
-}
-
-std::string ShownText(HWND viewer) {
-    HWND rich = RichText(viewer);
-    if (rich == NULL) return "<no control>";
-    char buf[4096] = {0};
-    GetWindowTextA(rich, buf, sizeof buf);
-    return buf;
-}
-
-void Choose(HWND viewer, int entry) {
-    SendMessageA(Combo(viewer), CB_SETCURSEL, entry, 0);
-    SendMessageA(viewer, WM_COMMAND, MAKEWPARAM(IDC_VIEWER_DOCUMENTS, CBN_SELCHANGE), (LPARAM)Combo(viewer));
-}
 
 bool BoldAt(HWND viewer, int first, int last) {
     HWND rich = RichText(viewer);
