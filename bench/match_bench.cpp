@@ -6,6 +6,7 @@
 //   rare   — a drug name that occurs once, in the last document (the whole buffer is scanned);
 //   common — "de", found in nearly every line (FindFolded restarted after each match);
 //   letter — "e", the one-letter search (restarted after each match).
+// FindFoldedRun times the worst case of a naive scan (see there).
 // PlainRead sums the bytes of the same buffer, the memory-bandwidth reference. Every benchmark
 // reports bytes/s over the corpus bytes.
 #include <benchmark/benchmark.h>
@@ -171,6 +172,21 @@ void FindFoldedAll(benchmark::State& state, const char* search) {
 BENCHMARK_CAPTURE(FindFoldedAll, rare, "tramadol");
 BENCHMARK_CAPTURE(FindFoldedAll, common, "de");
 BENCHMARK_CAPTURE(FindFoldedAll, letter, "e");
+
+// The folded scan's worst case: 1 MB of one letter searched with a 256-byte pattern of that letter
+// ending in another (never found). Run with a common run letter and with a rare one.
+void FindFoldedRun(benchmark::State& state, char run, char last) {
+    BuildFoldTable();
+    std::vector<char> text((size_t)1 << 20, run);
+    text.push_back(0);
+    std::string pattern(255, run);
+    pattern += last;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindFolded(text.data(), pattern.c_str()));
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)(text.size() - 1));
+}
+BENCHMARK_CAPTURE(FindFoldedRun, common_then_rare, 'e', 'z');
+BENCHMARK_CAPTURE(FindFoldedRun, rare_then_common, 'z', 'e');
 
 // MatchDocumentText on every document of the corpus. The matcher writes terminators into each
 // document, so every iteration starts from a fresh copy (copied outside the timing).
