@@ -155,20 +155,31 @@ void PlainRead(benchmark::State& state) {
 BENCHMARK(PlainRead);
 
 // Every occurrence of the pattern in the whole text: FindFolded, restarted one byte after each match.
-void FindFoldedAll(benchmark::State& state, const char* search) {
+// FindFoldedPortableAll does the same with the portable scan, for comparison on the same machine.
+void FindAll(benchmark::State& state, const char* search,
+             const char* (*find)(const char* text, const char* pattern)) {
     const std::vector<char>& text = WholeText();
     std::string pattern = FoldedPattern(search);
     int64_t found = 0;
     for (auto _ : state) {
         found = 0;
-        for (const char* at = FindFolded(text.data(), pattern.c_str()); at != nullptr;
-             at = FindFolded(at + 1, pattern.c_str()))
+        for (const char* at = find(text.data(), pattern.c_str()); at != nullptr;
+             at = find(at + 1, pattern.c_str()))
             found++;
         benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)(text.size() - 1));
     state.counters["matches"] = (double)found;
 }
+void FindFoldedAll(benchmark::State& state, const char* search) {
+    FindAll(state, search, FindFolded);
+}
+void FindFoldedPortableAll(benchmark::State& state, const char* search) {
+    FindAll(state, search, FindFoldedPortable);
+}
+BENCHMARK_CAPTURE(FindFoldedPortableAll, rare, "tramadol");
+BENCHMARK_CAPTURE(FindFoldedPortableAll, common, "de");
+BENCHMARK_CAPTURE(FindFoldedPortableAll, letter, "e");
 BENCHMARK_CAPTURE(FindFoldedAll, rare, "tramadol");
 BENCHMARK_CAPTURE(FindFoldedAll, common, "de");
 BENCHMARK_CAPTURE(FindFoldedAll, letter, "e");

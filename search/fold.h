@@ -28,8 +28,16 @@ void FoldTextInPlace(char* text);
 
 /* Position of the first occurrence of the folded pattern in the raw text, comparing the folded
  * value of each text byte; NULL when there is none, when the text is NULL, or when the pattern is
- * NULL or empty. A plain left-to-right scan: neither text is changed and no byte past the text's
- * terminator is read. */
+ * NULL or empty. Neither text is changed. The fastest implementation below that the build has. */
 const char* FindFolded(const char* text, const char* pattern);
+
+/* The two implementations of FindFolded, with the same results, for the tests and the fuzz target.
+ * FindFoldedPortable is the plain left-to-right scan and reads no byte past the text's terminator.
+ * FindFoldedVector looks for the pattern's rarest byte 16 text bytes at a time with SSE2 compares
+ * and confirms each candidate with the table; it reads whole aligned 16-byte blocks, so it may
+ * read up to 15 bytes before the text's start or after its terminator, never outside the memory
+ * pages holding the text. In builds for processors without SSE2 it is FindFoldedPortable. */
+const char* FindFoldedPortable(const char* text, const char* pattern);
+const char* FindFoldedVector(const char* text, const char* pattern);
 
 #endif
