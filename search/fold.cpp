@@ -236,6 +236,8 @@ static void ChooseBytes(const unsigned char* pat, size_t* first, size_t* second)
 
 /* How many starts FindFoldedVector tries one by one before it scans with vectors. */
 static const size_t kScalarStarts = 16;
+/* The bytes counted as common for that: the first ones of kCommonBytes, " eastinrulodcmp". */
+static const unsigned char kCommonRanks = 15;
 
 /* Reading whole aligned blocks is safe: memory is mapped in pages of 4,096 bytes (a multiple of
  * 16), so a 16-byte block at an address that is a multiple of 16 lies inside one page. Every block
@@ -250,14 +252,19 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     if (text == NULL || pattern == NULL || pattern[0] == 0) return NULL;
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char* t = (const unsigned char*)text;
-    /* The first few starts one by one, as the portable scan does: a common letter is usually found
-     * there, before setting up the vectors would pay (a search for every "e" restarts after each). */
-    for (size_t i = 0; i < kScalarStarts; i++, t++) {
-        if (t[0] == 0) return NULL;
-        if (FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
-    }
+    /* One common letter: found within a few bytes, where the vectors would not pay their set-up. */
+    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return FindFoldedPortable(text, pattern);
     size_t first, second;
     ChooseBytes(pat, &first, &second);
+    /* When even the rarest byte is a common one, the first few starts one by one, as the portable
+     * scan does: such a pattern is usually found there, before setting up the vectors would pay (a
+     * search for every "e" restarts after each). */
+    if (g_rarity[pat[first]] < kCommonRanks) {
+        for (size_t i = 0; i < kScalarStarts; i++, t++) {
+            if (t[0] == 0) return NULL;
+            if (FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
+        }
+    }
     if (g_filters[pat[first]].none || g_filters[pat[second]].none) return NULL; /* nothing folds to it */
     for (size_t i = 0; i < first; i++)
         if (t[i] == 0) return NULL; /* text shorter than the pattern */
