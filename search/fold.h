@@ -40,4 +40,9 @@ const char* FindFolded(const char* text, const char* pattern);
 const char* FindFoldedPortable(const char* text, const char* pattern);
 const char* FindFoldedVector(const char* text, const char* pattern);
 
+/* Position of the first byte equal to `byte` (not 0) in the zero-terminated text, as strchr but
+ * reading like FindFoldedVector (SSE2 where the build has it); NULL when there is none or when the
+ * text is NULL. For bytes that only fold from themselves, such as '<'. */
+const char* FindTextByte(const char* text, char byte);
+
 #endif

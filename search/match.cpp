@@ -21,9 +21,9 @@ static const char kTextClose[] = "</text>";
 static const char kRtfOpen[] = "<rtf>";
 static const char kRtfClose[] = "</rtf>";
 
-/* FindFolded over a writable text: the same position, as a writable pointer. */
-static char* FindInText(char* text, const char* pattern) {
-    const char* found = FindFolded(text, pattern);
+/* The next '<' of a writable text, or NULL. */
+static char* FindTextMarker(char* text) {
+    const char* found = FindTextByte(text, '<');
     return found != NULL ? text + (found - text) : NULL;
 }
 
@@ -53,7 +53,7 @@ static int MarkerAt(const char* at, const char* marker) {
  * closing marker is looked for after the opening one. */
 static void FindRegions(char* text, Region* regions, int count) {
     int unknown = 2 * count;
-    for (char* at = FindInText(text, "<"); at != NULL && unknown > 0; at = FindInText(at + 1, "<")) {
+    for (char* at = FindTextMarker(text); at != NULL && unknown > 0; at = FindTextMarker(at + 1)) {
         for (int i = 0; i < count; i++) {
             Region* r = &regions[i];
             if (r->start == NULL) {

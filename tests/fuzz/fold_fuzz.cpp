@@ -8,7 +8,8 @@
  *   L bytes     the pattern (it ends at its first zero byte, if any);
  *   the rest    the text, placed in a block that ends with its terminator, so AddressSanitizer sees
  *               a read past it (the vector scan's aligned block reads are exempt by design).
- * Checked: the three agree with the definition on the text up to its first zero byte, and again
+ * Checked: the three agree with the definition, and FindTextByte with strchr for the pattern's first
+ * byte, on the text up to its first zero byte, and again
  * from every one of the first 16 positions of the text. */
 #include "search/fold.h"
 
@@ -75,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(Offset(FindFoldedPortable(t, pattern.c_str()), t) == expected);
         Check(Offset(FindFoldedVector(t, pattern.c_str()), t) == expected);
         Check(Offset(FindFolded(t, pattern.c_str()), t) == expected);
+        char byte = pattern.empty() ? '<' : pattern[0];
+        Check(FindTextByte(t, byte) == strchr(t, byte));
         if (text[from] == 0) break;
     }
     free(block);

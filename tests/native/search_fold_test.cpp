@@ -268,4 +268,32 @@ TEST_P(FindFoldedTest, NeverReadsIntoAnUnreadablePageAfterTheText) {
     munmap(area, 2 * page);
 }
 
+TEST(FindTextByteTest, FirstByteBeforeTheTerminatorAtEveryOffsetAndPageEnd) {
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    char* area = (char*)mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(area, MAP_FAILED);
+    ASSERT_EQ(mprotect(area + page, page, PROT_NONE), 0);
+    char* end = area + page - 1;
+    for (size_t length = 0; length < 50; length++) {
+        char* text = end - length;
+        memset(text, 'a', length);
+        *end = 0;
+        EXPECT_EQ(FindTextByte(text, '<'), nullptr) << length;
+        for (size_t at = 0; at < length; at++) {
+            text[at] = '<';
+            if (at + 1 < length) text[length - 1] = '<'; /* a later one is not the first */
+            ASSERT_EQ(FindTextByte(text, '<'), text + at) << length << " " << at;
+            memset(text, 'a', length);
+        }
+    }
+    /* A '<' after the terminator is not found; neither is 0 or anything in a NULL text. */
+    memcpy(end - 5, "ab\0<c", 6);
+    end[0] = 0;
+    EXPECT_EQ(FindTextByte(end - 5, '<'), nullptr);
+    EXPECT_EQ(FindTextByte(end - 5, 0), nullptr);
+    EXPECT_EQ(FindTextByte(nullptr, '<'), nullptr);
+    EXPECT_EQ(FindTextByte(end - 5, 'b'), end - 4);
+    munmap(area, 2 * page);
+}
+
 } // namespace
