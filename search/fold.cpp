@@ -10,13 +10,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* The vector scan needs SSE2. It is the baseline of x86-64, and every processor that runs the
- * Windows versions we support has it (Windows 8 and later refuse to install without it), so the
- * 32-bit build assumes it rather than asking cpuid: MinGW compiles this file with -msse2 (see
- * cmake/windows.cmake), MSVC targets SSE2 by default (_M_IX86_FP 2). Builds for other processors
- * keep the portable scan. A 32-byte AVX2 variant was left out: the scan is already near the speed
- * of a plain read of the text (docs/performance.md), so it would need a run-time check and a
- * second code path for little gain. */
+/* The vector scan needs SSE2. It is the baseline of x86-64, every x86 processor sold since about
+ * 2004 has it and Windows 8 and later do not install without it, so the 32-bit build assumes it
+ * rather than asking cpuid (a processor without it would stop on the first search with an invalid
+ * instruction): MinGW compiles this file with -msse2 (see cmake/windows.cmake), MSVC targets SSE2
+ * by default (_M_IX86_FP 2). Builds for other processors keep the portable scan. A 32-byte AVX2
+ * variant was left out: the scan already runs at more than half the speed of a plain read of the
+ * text (docs/performance.md), and it would need a run-time check and a second code path. */
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define FOLD_VECTOR_SSE2 1
 #include <emmintrin.h>
@@ -216,13 +216,13 @@ static __m128i MayFoldTo(__m128i bytes, const VectorFilter* f) {
     return _mm_or_si128(in0, in1);
 }
 
-/* Which two pattern bytes the scan looks for: `first`, the rarest byte but the last (the last of
- * equally rare ones), and `second`, the rarest of the up to 15 bytes that follow it. A text position
- * is a candidate when both bytes are there at their distance, which common letters rarely are:
- * "tramadol" is looked for as 'm' with 'd' two bytes later. Choosing the first byte before the
- * pattern's end also bounds the worst case of the plain scan: a long run of one letter searched
- * with a pattern of that letter ending in another yields no candidate at all. A one-byte pattern
- * has no second byte (`second` equals `first`). */
+/* Which two pattern bytes the scan looks for: `first`, the rarest byte other than the pattern's
+ * last one (the last of equally rare ones), and `second`, the rarest of the up to 15 bytes that
+ * follow it. A text position is a candidate when both bytes are there at their distance, which
+ * common letters rarely are: "tramadol" is looked for as 'm' with 'd' two bytes later. Choosing the
+ * first byte before the pattern's end also bounds the worst case of the plain scan: a long run of
+ * one letter searched with a pattern of that letter ending in another yields no candidate at all.
+ * A one-byte pattern has no second byte (`second` equals `first`). */
 static void ChooseBytes(const unsigned char* pat, size_t* first, size_t* second) {
     size_t f = 0;
     for (size_t i = 1; pat[i] != 0 && pat[i + 1] != 0; i++)
