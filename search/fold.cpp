@@ -152,7 +152,8 @@ void FoldTextInPlace(char* text) {
         *p = FoldTable[*p];
 }
 
-const char* FindFoldedPortable(const char* text, const char* pattern) {
+/* The portable scan's body, also inlined into the vector scan for one common letter. */
+static inline const char* ScanPortable(const char* text, const char* pattern) {
     if (text == NULL || pattern == NULL || pattern[0] == 0) return NULL;
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char first = pat[0];
@@ -167,6 +168,10 @@ const char* FindFoldedPortable(const char* text, const char* pattern) {
             i++;
         if (pat[i] == 0) return (const char*)start;
     }
+}
+
+const char* FindFoldedPortable(const char* text, const char* pattern) {
+    return ScanPortable(text, pattern);
 }
 
 #if defined(FOLD_VECTOR_SSE2)
@@ -253,7 +258,7 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char* t = (const unsigned char*)text;
     /* One common letter: found within a few bytes, where the vectors would not pay their set-up. */
-    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return FindFoldedPortable(text, pattern);
+    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return ScanPortable(text, pattern);
     size_t first, second;
     ChooseBytes(pat, &first, &second);
     /* When even the rarest byte is a common one, the first few starts one by one, as the portable
