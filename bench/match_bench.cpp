@@ -7,6 +7,7 @@
 //   common — "de", found in nearly every line (FindFolded restarted after each match, or
 //            FindFoldedAll in one call);
 //   letter — "e", the one-letter search (restarted after each match).
+// FindFoldedRun times the worst case of a naive scan (see there).
 // PlainRead sums the bytes of the same buffer, the memory-bandwidth reference. Every benchmark
 // reports bytes/s over the corpus bytes.
 #include <benchmark/benchmark.h>
@@ -155,20 +156,31 @@ void PlainRead(benchmark::State& state) {
 BENCHMARK(PlainRead);
 
 // Every occurrence of the pattern in the whole text: FindFolded, restarted one byte after each match.
-void FindFoldedRestarted(benchmark::State& state, const char* search) {
+// FindFoldedPortableRestarted does the same with the portable scan, for comparison on the same machine.
+void FindAll(benchmark::State& state, const char* search,
+             const char* (*find)(const char* text, const char* pattern)) {
     const std::vector<char>& text = WholeText();
     std::string pattern = FoldedPattern(search);
     int64_t found = 0;
     for (auto _ : state) {
         found = 0;
-        for (const char* at = FindFolded(text.data(), pattern.c_str()); at != nullptr;
-             at = FindFolded(at + 1, pattern.c_str()))
+        for (const char* at = find(text.data(), pattern.c_str()); at != nullptr;
+             at = find(at + 1, pattern.c_str()))
             found++;
         benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)(text.size() - 1));
     state.counters["matches"] = (double)found;
 }
+void FindFoldedRestarted(benchmark::State& state, const char* search) {
+    FindAll(state, search, FindFolded);
+}
+void FindFoldedPortableRestarted(benchmark::State& state, const char* search) {
+    FindAll(state, search, FindFoldedPortable);
+}
+BENCHMARK_CAPTURE(FindFoldedPortableRestarted, rare, "tramadol");
+BENCHMARK_CAPTURE(FindFoldedPortableRestarted, common, "de");
+BENCHMARK_CAPTURE(FindFoldedPortableRestarted, letter, "e");
 BENCHMARK_CAPTURE(FindFoldedRestarted, rare, "tramadol");
 BENCHMARK_CAPTURE(FindFoldedRestarted, common, "de");
 BENCHMARK_CAPTURE(FindFoldedRestarted, letter, "e");
@@ -192,6 +204,21 @@ void FindEveryOccurrence(benchmark::State& state, const char* search) {
 BENCHMARK_CAPTURE(FindEveryOccurrence, rare, "tramadol");
 BENCHMARK_CAPTURE(FindEveryOccurrence, common, "de");
 BENCHMARK_CAPTURE(FindEveryOccurrence, letter, "e");
+
+// The folded scan's worst case: 1 MB of one letter searched with a 256-byte pattern of that letter
+// ending in another (never found). Run with a common run letter and with a rare one.
+void FindFoldedRun(benchmark::State& state, char run, char last) {
+    BuildFoldTable();
+    std::vector<char> text((size_t)1 << 20, run);
+    text.push_back(0);
+    std::string pattern(255, run);
+    pattern += last;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindFolded(text.data(), pattern.c_str()));
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)(text.size() - 1));
+}
+BENCHMARK_CAPTURE(FindFoldedRun, common_then_rare, 'e', 'z');
+BENCHMARK_CAPTURE(FindFoldedRun, rare_then_common, 'z', 'e');
 
 // MatchDocumentText on every document of the corpus. The matcher writes terminators into each
 // document, so every iteration starts from a fresh copy (copied outside the timing).

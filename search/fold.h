@@ -30,8 +30,7 @@ void FoldTextInPlace(char* text);
 
 /* Position of the first occurrence of the folded pattern in the raw text, comparing the folded
  * value of each text byte; NULL when there is none, when the text is NULL, or when the pattern is
- * NULL or empty. A plain left-to-right scan: neither text is changed and no byte past the text's
- * terminator is read. */
+ * NULL or empty. Neither text is changed. The fastest implementation below that the build has. */
 const char* FindFolded(const char* text, const char* pattern);
 
 /* Every occurrence of the folded pattern in the raw text[0, length), compared as FindFolded does:
@@ -42,5 +41,19 @@ const char* FindFolded(const char* text, const char* pattern);
  * its array was too small. 0 when the text or pattern is NULL or the pattern is empty. */
 size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_t* positions,
                      size_t capacity);
+
+/* The two implementations of FindFolded, with the same results, for the tests and the fuzz target.
+ * FindFoldedPortable is the plain left-to-right scan and reads no byte past the text's terminator.
+ * FindFoldedVector looks for the pattern's rarest byte 16 text bytes at a time with SSE2 compares
+ * and confirms each candidate with the table; it reads whole aligned 16-byte blocks, so it may
+ * read up to 15 bytes before the text's start or after its terminator, never outside the memory
+ * pages holding the text. In builds for processors without SSE2 it is FindFoldedPortable. */
+const char* FindFoldedPortable(const char* text, const char* pattern);
+const char* FindFoldedVector(const char* text, const char* pattern);
+
+/* Position of the first byte equal to `byte` (not 0) in the zero-terminated text, as strchr but
+ * reading like FindFoldedVector (SSE2 where the build has it); NULL when there is none or when the
+ * text is NULL. For bytes that only fold from themselves, such as '<'. */
+const char* FindTextByte(const char* text, char byte);
 
 #endif

@@ -2,6 +2,7 @@
  *
  * The regions are never copied: the closing markers are overwritten by terminators in the
  * document's own memory and FindFolded scans from the opening marker up to the first terminator.
+ * The markers are found in one pass over the text before any terminator is written.
  * The author is copied out of the header bounded to its 22-byte field, so a header whose author is
  * not terminated cannot make us read past it. */
 #include "search/match.h"
@@ -20,31 +21,69 @@ static const char kTextClose[] = "</text>";
 static const char kRtfOpen[] = "<rtf>";
 static const char kRtfClose[] = "</rtf>";
 
-/* FindFolded over a writable text: the same position, as a writable pointer. */
-static char* FindInText(char* text, const char* pattern) {
-    const char* found = FindFolded(text, pattern);
+/* The next '<' of a writable text, or NULL. */
+static char* FindTextMarker(char* text) {
+    const char* found = FindTextByte(text, '<');
     return found != NULL ? text + (found - text) : NULL;
+}
+
+/* One searched region: where its opening marker first occurs in the text, and where its closing
+ * marker first occurs after that. */
+typedef struct Region {
+    const char* open;  /* folded opening marker */
+    const char* close; /* folded closing marker */
+    char* start;       /* first occurrence of `open`, or NULL */
+    char* end;         /* first occurrence of `close` after `start`, or NULL */
+} Region;
+
+/* Whether the folded marker starts at `at`, in any letter case (the text's terminator, folded 0,
+ * stops the comparison). */
+static int MarkerAt(const char* at, const char* marker) {
+    const unsigned char* t = (const unsigned char*)at;
+    for (size_t i = 0; marker[i] != 0; i++)
+        if (FoldTable[t[i]] != (unsigned char)marker[i]) return 0;
+    return 1;
+}
+
+/* Finds every region's markers in one pass over the text's '<' bytes, in order, stopping once all
+ * are known: the same positions as looking for each marker with FindFolded from the start (the
+ * opening marker) or from the opening marker (the closing one), but the text is read once instead
+ * of once per marker. Every marker starts with '<', which only '<' folds to. An opening and a
+ * closing marker never match at the same place (the second byte is '/' in one only), so the
+ * closing marker is looked for after the opening one. */
+static void FindRegions(char* text, Region* regions, int count) {
+    int unknown = 2 * count;
+    for (char* at = FindTextMarker(text); at != NULL && unknown > 0; at = FindTextMarker(at + 1)) {
+        for (int i = 0; i < count; i++) {
+            Region* r = &regions[i];
+            if (r->start == NULL) {
+                if (MarkerAt(at, r->open)) {
+                    r->start = at;
+                    unknown--;
+                }
+            } else if (r->end == NULL && MarkerAt(at, r->close)) {
+                r->end = at;
+                unknown--;
+            }
+        }
+    }
 }
 
 int MatchDocumentText(char* text, const char* pattern, int formDataOnly) {
     if (text == NULL) return 0;
-    char* first = NULL;
-    char* second = NULL;
+    Region regions[2] = {{kTextOpen, kTextClose, NULL, NULL}, {kRtfOpen, kRtfClose, NULL, NULL}};
+    int count = 2;
     if (formDataOnly) {
-        first = FindInText(text, kFormDataOpen);
-        char* firstEnd = first != NULL ? FindInText(first, kFormDataClose) : NULL;
-        if (firstEnd != NULL) *firstEnd = 0;
-    } else {
-        first = FindInText(text, kTextOpen);
-        char* firstEnd = first != NULL ? FindInText(first, kTextClose) : NULL;
-        second = FindInText(text, kRtfOpen);
-        char* secondEnd = second != NULL ? FindInText(second, kRtfClose) : NULL;
-        /* Only once all four markers are known: a terminator written earlier would hide them. */
-        if (firstEnd != NULL) *firstEnd = 0;
-        if (secondEnd != NULL) *secondEnd = 0;
+        regions[0].open = kFormDataOpen;
+        regions[0].close = kFormDataClose;
+        count = 1;
     }
-    if (first != NULL && FindFolded(first, pattern) != NULL) return 1;
-    if (second != NULL && FindFolded(second, pattern) != NULL) return 1;
+    FindRegions(text, regions, count);
+    /* Only once all markers are known: a terminator written earlier would hide them. */
+    for (int i = 0; i < count; i++)
+        if (regions[i].end != NULL) *regions[i].end = 0;
+    for (int i = 0; i < count; i++)
+        if (regions[i].start != NULL && FindFolded(regions[i].start, pattern) != NULL) return 1;
     return 0;
 }
 

@@ -6,9 +6,10 @@
  *     "</rtf>".
  * A region starts with its own opening marker, whose letters are searched with it, and ends before
  * its closing marker, or at the first terminator after it when the closing marker is missing.
- * Markers are found with FindFolded, so they are recognised in any letter case. All four markers
- * of the text/rtf mode are looked for before any terminator is written over a closing marker, so a
- * "<text>" without "</text>" runs up to the terminator written over "</rtf>" (or to the end). The
+ * Markers are compared through the fold table, so they are recognised in any letter case (and
+ * with accented letters, as FindFolded would). All four markers of the text/rtf mode are found, in
+ * one pass over the text, before any terminator is written over a closing marker, so a "<text>"
+ * without "</text>" runs up to the terminator written over "</rtf>" (or to the end). The
  * terminators go into the document's own memory, which is released right after matching.
  *
  * A matching document counts once however often the pattern occurs in it: OccurrenceTotal goes up

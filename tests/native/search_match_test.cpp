@@ -33,6 +33,63 @@ TEST_F(MatchTextTest, OnlyTheMarkedSectionsAreSearched) {
     EXPECT_FALSE(Match("Doliprane</text></rtf>", "doliprane"));
 }
 
+/* The section cutting as first written: each marker looked for with its own scan from the start
+ * of the text (the opening ones) or from the opening marker (the closing ones), all four before a
+ * terminator is written. The one-pass marker search must cut the same regions and write the same
+ * terminators. */
+int MatchBySeparateScans(char* text, const char* pattern, int formDataOnly) {
+    auto find = [](char* from, const char* p) -> char* {
+        const char* f = FindFoldedPortable(from, p);
+        return f ? from + (f - from) : nullptr;
+    };
+    char* first = nullptr;
+    char* second = nullptr;
+    if (formDataOnly) {
+        first = find(text, "<velarine_data>");
+        char* firstEnd = first ? find(first, "</velarine_data>") : nullptr;
+        if (firstEnd) *firstEnd = 0;
+    } else {
+        first = find(text, "<text>");
+        char* firstEnd = first ? find(first, "</text>") : nullptr;
+        second = find(text, "<rtf>");
+        char* secondEnd = second ? find(second, "</rtf>") : nullptr;
+        if (firstEnd) *firstEnd = 0;
+        if (secondEnd) *secondEnd = 0;
+    }
+    if (first && FindFoldedPortable(first, pattern)) return 1;
+    if (second && FindFoldedPortable(second, pattern)) return 1;
+    return 0;
+}
+
+TEST_F(MatchTextTest, SameRegionsAndTerminatorsAsSeparateScansForEachMarker) {
+    /* Documents assembled from markers in any order and case, doubled, nested, cut short, and
+     * words that are or are not the pattern. */
+    const char* const pieces[] = {
+        "<text>", "</text>", "<rtf>",           "</rtf>",           "<TEXT>", "</Rtf>",
+        "<tèxt>", "</TÉXT>", "<velarine_data>", "</velarine_data>", "<",      "</",
+        "<rt",    "x",       "Zelmorin ",       "zèlmorin",         "<<",     "{\\rtf1 ",
+        "é"};
+    uint32_t seed = 777;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    std::string pattern = Folded("zelmorin");
+    for (int round = 0; round < 4000; round++) {
+        std::string document;
+        int n = (int)(next() % 12);
+        for (int i = 0; i < n; i++)
+            document += pieces[next() % (sizeof pieces / sizeof pieces[0])];
+        int formDataOnly = (int)(next() % 2);
+        std::vector<char> ours = ExactText(document);
+        std::vector<char> theirs = ExactText(document);
+        int matched = MatchDocumentText(ours.data(), pattern.c_str(), formDataOnly);
+        ASSERT_EQ(matched, MatchBySeparateScans(theirs.data(), pattern.c_str(), formDataOnly))
+            << document << " form data " << formDataOnly;
+        ASSERT_EQ(ours, theirs) << document << " form data " << formDataOnly;
+    }
+}
+
 TEST_F(MatchTextTest, MarkersInAnyCase) {
     EXPECT_TRUE(Match("<TEXT>Aspirine</TEXT>", "aspirine"));
     EXPECT_TRUE(Match("<Text>Aspirine</Text>", "aspirine"));
