@@ -142,11 +142,11 @@ demo_close() {
 # ---- the run ------------------------------------------------------------------------------------
 
 # A wineserver left over from a run without the display (the prefix set-up) would break the windows.
-wineserver -k 2>/dev/null || true
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 || true
+"$SONDREL_WINESERVER" -k 2>/dev/null || true
+"$SONDREL_WINESERVER" -p
+"$SONDREL_WINE" cmd /c exit >/dev/null 2>&1 || true
 # However the demonstration ends, the program and the persistent wineserver go with it.
-trap 'e2e_cleanup; wineserver -k 2>/dev/null || true' EXIT
+trap 'e2e_cleanup; "$SONDREL_WINESERVER" -k 2>/dev/null || true' EXIT
 
 for DEMO_STEP in $DEMO_STEPS; do
     e2e_log "step: $DEMO_STEP"

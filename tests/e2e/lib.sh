@@ -9,7 +9,9 @@
 # Environment:
 #   E2E_BIN        folder of sondrel.exe, e2e_driver.exe and HDAPI5.DLL (required)
 #   E2E_ARTIFACTS  where screenshots and logs go (default: E2E_BIN/../e2e-artifacts)
-#   WINEPREFIX     the prepared prefix; DISPLAY: the X display (tests skip with 77 without one)
+#   SONDREL_WINE_FLAVOUR  32 or 64 (tools/wine-env.sh); WINEPREFIX or SONDREL_WINEPREFIX: the prepared
+#                  prefix (default: the flavour's own); DISPLAY: the X display (tests skip with 77
+#                  without one)
 #
 # Every helper prints what it does on stderr, prefixed with the test's name, so a failing ctest
 # log reads as a story. e2e_fail takes a screenshot before it exits.
@@ -17,13 +19,17 @@
 set -u
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${E2E_BIN:?E2E_BIN must name the folder of sondrel.exe}"
-: "${WINEPREFIX:?WINEPREFIX must name the prepared Wine prefix (not the default ~/.wine)}"
+# The Wine flavour (SONDREL_WINE_FLAVOUR, default 32) and its prefix come from tools/wine-env.sh; a
+# prefix given as SONDREL_WINEPREFIX or WINEPREFIX is used instead of the flavour's own.
+SONDREL_WINEPREFIX=${SONDREL_WINEPREFIX:-${WINEPREFIX:-}}
+[ -n "$SONDREL_WINEPREFIX" ] || unset SONDREL_WINEPREFIX
+SONDREL_ROOT=${SONDREL_ROOT:-$(cd "$E2E_LIB_DIR/../.." && pwd)}
+. "$SONDREL_ROOT/tools/wine-env.sh" || exit 2
 E2E_BIN=$(cd "$E2E_BIN" && pwd)
 E2E_ARTIFACTS=${E2E_ARTIFACTS:-$E2E_BIN/../e2e-artifacts}
 mkdir -p "$E2E_ARTIFACTS"
 E2E_ARTIFACTS=$(cd "$E2E_ARTIFACTS" && pwd)
 E2E_NAME=${E2E_NAME:-$(basename "${0%.sh}")}
-export WINEDEBUG=${WINEDEBUG:--all} WINEARCH=win32 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY 2>/dev/null || true
 
 SONDREL_CAPTION=Sondrel   # caption of the main window and of every message box
@@ -46,7 +52,7 @@ e2e_require_display() {
 # Runs the driver; its output has its line ends cleaned; its exit status is the driver's.
 drv() {
     local out rc
-    out=$(wine "$E2E_BIN/e2e_driver.exe" "$@" 2>/dev/null) && rc=0 || rc=$?
+    out=$("$SONDREL_WINE" "$E2E_BIN/e2e_driver.exe" "$@" 2>/dev/null) && rc=0 || rc=$?
     [ -n "$out" ] && printf '%s\n' "$out" | tr -d '\r'
     return $rc
 }
@@ -67,7 +73,7 @@ e2e_fail() {
 
 # Starts sondrel.exe in the background from its own folder, with the arguments given.
 sondrel_start() {
-    (cd "$E2E_BIN" && exec wine sondrel.exe "$@" >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
+    (cd "$E2E_BIN" && exec "$SONDREL_WINE" sondrel.exe "$@" >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
     SONDREL_PID=$!
     e2e_log "started sondrel.exe $* (pid $SONDREL_PID)"
 }
