@@ -42,7 +42,7 @@ install_missing() {
 apt_update() {
   apt-get update -q && return 0
   echo "warning: apt-get update failed; retrying once" >&2
-  sleep 5
+  sleep "${SONDREL_APT_RETRY_SECONDS:-5}"
   apt-get update -q || echo "warning: apt-get update failed again; installing from the indexes there are" >&2
 }
 # When the security index's i386 half failed to download, its amd64 half offers versions whose i386

@@ -37,9 +37,9 @@
 #define FILE_DIALOG_STRUCT_SIZE OPENFILENAME_SIZE_VERSION_400A
 
 enum {
-    FILE_DIALOG_FLAGS = 0x80006,  /* OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY */
-    EXPORT_MAX_COLUMNS = 64,      /* columns read; the result list has nine */
-    EXPORT_MESSAGE_SIZE = 400     /* an error box's text: the path is at most 259 characters */
+    FILE_DIALOG_FLAGS = 0x80006, /* OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY */
+    EXPORT_MAX_COLUMNS = 64,     /* columns read; the result list has nine */
+    EXPORT_MESSAGE_SIZE = 400    /* an error box's text: the path is at most 259 characters */
 };
 
 static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,

@@ -32,13 +32,11 @@ rows_are() { [ "$(row_count)" = "$1" ]; }
 # into the file dialog that comes up and confirms it.
 through_menu_and_dialog() {
     local id=$1 keys=$2 path=$3
-    click_control "$id"
-    sleep 0.5
+    open_button_menu "$id"
     xdotool key $keys
-    drv wait-window "Choisissez un fichier" 10000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
-    sleep 0.5
-    x_type "$(win_path "$path")"
-    sleep 0.2
+    drv wait-window "Choisissez un fichier" 20000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
+    wait_dialog_ready "Choisissez un fichier"
+    type_into_dialog "Choisissez un fichier" "$(win_path "$path")"
     SHOT=$((${SHOT:-0} + 1))
     e2e_screenshot "exchange-dialog-$SHOT"
     xdotool key Return

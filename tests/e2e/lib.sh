@@ -228,3 +228,35 @@ until_true() {
         sleep 0.05
     done
 }
+
+# Clicks button ID of the main window and waits for the popup menu it opens (fails after 10 s).
+open_button_menu() {
+    click_control "$1"
+    drv wait-menu 10000 || e2e_fail "no popup menu after a click on $1"
+}
+
+# Waits until the dialog CAPTION is up with the keyboard focus in one of its edit fields, ready for
+# typing (fails after MS milliseconds, default 20000). A dialog shows before its focus is set; keys
+# typed in between would be lost.
+wait_dialog_ready() {
+    local caption=$1 limit=${2:-20000}
+    drv wait-window "$caption" "$limit" >/dev/null || e2e_fail "no dialog \"$caption\" after $limit ms"
+    drv wait-edit-focus "$caption" "$limit" || e2e_fail "the dialog \"$caption\" never took the keyboard focus"
+}
+
+focused_text_is() { [ "$(drv focus-text "$1")" = "$2" ]; }
+
+# Types TEXT into the dialog CAPTION (into the edit that has the focus) and waits until that edit
+# shows it, so that a key pressed next comes after the text.
+type_into_dialog() {
+    local caption=$1 text=$2
+    x_type "$text"
+    until_true 5 focused_text_is "$caption" "$text" ||
+        e2e_fail "\"$caption\" shows \"$(drv focus-text "$caption")\", not the text typed \"$text\""
+}
+
+# True when control ID of the window CAPTION (default: the main window) is visible.
+control_visible() {
+    local visible
+    read -r visible _ < <(drv state "${2:-$SONDREL_CAPTION}" "$1") && [ "$visible" = 1 ]
+}
