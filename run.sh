@@ -73,7 +73,8 @@ choose_wine_flavour() {
   32) why="forced by SONDREL_WINE_FLAVOUR=32" ;;
   64) why="forced by SONDREL_WINE_FLAVOUR=64" ;;
   "")
-    if [ $can32 -eq 1 ]; then SONDREL_WINE_FLAVOUR=32 why="this machine runs 32-bit code"
+    if [ $can32 -eq 1 ] && [ -x /usr/lib/wine/wine ]; then SONDREL_WINE_FLAVOUR=32 why="this machine runs 32-bit code"
+    elif [ $can32 -eq 1 ]; then SONDREL_WINE_FLAVOUR=64 why="32-bit Wine (wine32:i386) is not installed"
     else SONDREL_WINE_FLAVOUR=64 why="this machine cannot run 32-bit code ($loader32 does not run)"; fi ;;
   *) echo "SONDREL_WINE_FLAVOUR must be 32 or 64, not \"$SONDREL_WINE_FLAVOUR\"" >&2; exit 2 ;;
   esac
