@@ -10,14 +10,12 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # tests get the flavour and the prefix through their environment, from these cache variables.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(_flavour 64)
-  set(_prefix ${CMAKE_SOURCE_DIR}/build/wineprefix64)
 else()
   set(_flavour 32)
-  set(_prefix ${CMAKE_SOURCE_DIR}/build/wineprefix)
 endif()
 set(SONDREL_WINE_FLAVOUR ${_flavour} CACHE STRING "Wine flavour of this build's tests: 32 or 64")
 # Where the Windows tests find their Wine prefix and generated cabinet tree (run.sh prepares both).
-set(SONDREL_WINEPREFIX ${_prefix} CACHE PATH "Wine prefix of the tests")
+set(SONDREL_WINEPREFIX "" CACHE PATH "Wine prefix of the tests (empty: the flavour's own, build/wineprefix or build/wineprefix64)")
 set(SONDREL_WINE_TEST_ENV SONDREL_WINE_FLAVOUR=${SONDREL_WINE_FLAVOUR} SONDREL_WINEPREFIX=${SONDREL_WINEPREFIX})
 set(SONDREL_TEST_TREE ${CMAKE_SOURCE_DIR}/build/cabinets/small CACHE PATH "generated cabinet tree")
 

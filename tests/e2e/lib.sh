@@ -9,9 +9,8 @@
 # Environment:
 #   E2E_BIN        folder of sondrel.exe, e2e_driver.exe and HDAPI5.DLL (required)
 #   E2E_ARTIFACTS  where screenshots and logs go (default: E2E_BIN/../e2e-artifacts)
-#   SONDREL_WINE_FLAVOUR  32 or 64 (tools/wine-env.sh); WINEPREFIX or SONDREL_WINEPREFIX: the prepared
-#                  prefix (default: the flavour's own); DISPLAY: the X display (tests skip with 77
-#                  without one)
+#   SONDREL_WINE_FLAVOUR  32 or 64 (tools/wine-env.sh); SONDREL_WINEPREFIX: the prepared prefix
+#                  (default: the flavour's own); DISPLAY: the X display (tests skip with 77 without one)
 #
 # Every helper prints what it does on stderr, prefixed with the test's name, so a failing ctest
 # log reads as a story. e2e_fail takes a screenshot before it exits.
@@ -20,9 +19,7 @@ set -u
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${E2E_BIN:?E2E_BIN must name the folder of sondrel.exe}"
 # The Wine flavour (SONDREL_WINE_FLAVOUR, default 32) and its prefix come from tools/wine-env.sh; a
-# prefix given as SONDREL_WINEPREFIX or WINEPREFIX is used instead of the flavour's own.
-SONDREL_WINEPREFIX=${SONDREL_WINEPREFIX:-${WINEPREFIX:-}}
-[ -n "$SONDREL_WINEPREFIX" ] || unset SONDREL_WINEPREFIX
+# prefix given as SONDREL_WINEPREFIX is used instead of the flavour's own.
 SONDREL_ROOT=${SONDREL_ROOT:-$(cd "$E2E_LIB_DIR/../.." && pwd)}
 . "$SONDREL_ROOT/tools/wine-env.sh" || exit 2
 E2E_BIN=$(cd "$E2E_BIN" && pwd)
