@@ -6,17 +6,22 @@
 #   ./run.sh test   install what is missing, build, run every test layer
 #   ./run.sh build  install and build only
 #   ./run.sh bench  build and run the benchmarks (docs/performance.md says which figures they give)
+#
+# The Windows tests, the end-to-end tests and the demonstration run under Wine in one of two flavours:
+# 32 (the shipped i686 build, build/win, under 32-bit Wine) where this machine runs 32-bit code, else 64
+# (the x86_64 test build, build/win64, under 64-bit Wine). SONDREL_WINE_FLAVOUR=32 or 64 forces one.
+# Both are always built; tools/wine-env.sh says how each one runs.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
 JOBS=$(nproc 2>/dev/null || echo 2)
-export WINEPREFIX=$ROOT/build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY || true
 
 log() { printf '\n== %s\n' "$*"; }
 
 # ---- installing -------------------------------------------------------------------------------
 PACKAGES="g++ cmake make g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64
   xvfb xauth x11-utils xdotool imagemagick fonts-wine googletest libgtest-dev libbenchmark-dev clang
   libclang-rt-14-dev python3 icoutils ca-certificates nsis"
 install_missing() {
@@ -26,10 +31,65 @@ install_missing() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   log "installing: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then echo "run as root to install packages" >&2; exit 1; fi
+  if [ "$(id -u)" -ne 0 ]; then echo "run as root to install packages: ${missing[*]}" >&2; exit 1; fi
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt_update
+  apt_install "${missing[@]}"
+}
+# A package index that fails to download (a mirror in the middle of a sync) makes "apt-get update"
+# fail although every package needed usually stays installable from the other indexes: a warning,
+# one retry, and the install decides.
+apt_update() {
+  apt-get update -q && return 0
+  echo "warning: apt-get update failed; retrying once" >&2
+  sleep "${SONDREL_APT_RETRY_SECONDS:-5}"
+  apt-get update -q || echo "warning: apt-get update failed again; installing from the indexes there are" >&2
+}
+# When the security index's i386 half failed to download, its amd64 half offers versions whose i386
+# twins are missing, and apt reports "held broken packages". For this one install, the security
+# release is then pinned below the main one, so that matching versions come from the main index.
+apt_install() {
+  local out=/tmp/sondrel-apt.$$ pin=/tmp/sondrel-apt-pin.$$ rc=0
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee "$out" || rc=$?
+  if [ $rc -ne 0 ] && grep -q "held broken packages" "$out"; then
+    echo "warning: held broken packages; retrying with the security release pinned low" >&2
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' > "$pin"
+    rc=0
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+      -o Dir::Etc::Preferences="$pin" "$@" || rc=$?
+  fi
+  rm -f "$out" "$pin"
+  if [ $rc -ne 0 ]; then echo "could not install the packages: $*" >&2; exit 1; fi
+}
+
+# ---- Wine flavour -----------------------------------------------------------------------------
+# Chooses the flavour once (after the packages are in) and says which and why. Without any usable
+# Wine, WINE_MISSING holds the sentence that says what is missing, and the Wine stages fail with it.
+WINE_MISSING=
+choose_wine_flavour() {
+  local why can32=0 loader32=/lib/i386-linux-gnu/ld-linux.so.2
+  if [ -x "$loader32" ] && "$loader32" --version >/dev/null 2>&1; then can32=1; fi
+  case "${SONDREL_WINE_FLAVOUR:-}" in
+  32) why="forced by SONDREL_WINE_FLAVOUR=32" ;;
+  64) why="forced by SONDREL_WINE_FLAVOUR=64" ;;
+  "")
+    if [ $can32 -eq 1 ] && [ -x /usr/lib/wine/wine ]; then SONDREL_WINE_FLAVOUR=32 why="this machine runs 32-bit code"
+    elif [ $can32 -eq 1 ]; then SONDREL_WINE_FLAVOUR=64 why="32-bit Wine (wine32:i386) is not installed"
+    else SONDREL_WINE_FLAVOUR=64 why="this machine cannot run 32-bit code ($loader32 does not run)"; fi ;;
+  *) echo "SONDREL_WINE_FLAVOUR must be 32 or 64, not \"$SONDREL_WINE_FLAVOUR\"" >&2; exit 2 ;;
+  esac
+  SONDREL_ROOT=$ROOT
+  . tools/wine-env.sh
+  if [ "$SONDREL_WINE_FLAVOUR" = 32 ]; then
+    if [ $can32 -eq 0 ]; then WINE_MISSING="this machine cannot run 32-bit code, which the 32-bit Wine flavour needs (use SONDREL_WINE_FLAVOUR=64)."
+    elif [ ! -x /usr/lib/wine/wine ]; then WINE_MISSING="32-bit Wine is not installed (the package wine32:i386)."; fi
+  elif [ ! -x "$SONDREL_WINE" ] || [ ! -x "$SONDREL_WINESERVER" ]; then
+    WINE_MISSING="64-bit Wine is not installed ($SONDREL_WINE and $SONDREL_WINESERVER, the package wine64)."
+  fi
+  if [ -z "$WINE_MISSING" ] && ! command -v xvfb-run >/dev/null; then
+    WINE_MISSING="xvfb-run is not installed (the package xvfb), and the Wine tests need a display."
+  fi
+  log "Wine flavour: $SONDREL_WINE_FLAVOUR-bit ($SONDREL_WIN_BUILD under $SONDREL_WINE): $why"
 }
 
 # ---- building ---------------------------------------------------------------------------------
@@ -45,6 +105,8 @@ build_all() {
   configure_build build/fast -DSONDREL_FLAVOUR=fast
   log "cross build (sondrel.exe, stand-in host, Windows tests)"
   configure_build build/win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+  log "cross build, 64-bit test flavour (the same, x86_64)"
+  configure_build build/win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake"
 }
 build_fuzz() {
   log "fuzz build (clang, libFuzzer)"
@@ -63,11 +125,11 @@ generate() { # size
 }
 prepare_prefix() { # tree
   tools/wine-prefix.sh "$WINEPREFIX"
-  standin/setup-prefix.sh "$WINEPREFIX" "$1" build/win/bin
+  standin/setup-prefix.sh "$WINEPREFIX" "$1" "$SONDREL_WIN_BUILD/bin"
   # The set-up ran Wine without a display; a wineserver left from it would serve the GUI runs that
   # follow and make every dialog fail to come up. End it now.
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  "$SONDREL_WINESERVER" -k 2>/dev/null || true
+  "$SONDREL_WINESERVER" -w 2>/dev/null || true
 }
 
 # Runs a command with a display: the current one, or a private Xvfb.
@@ -80,6 +142,7 @@ with_display() {
 # ---- commands ---------------------------------------------------------------------------------
 cmd_test() {
   install_missing
+  choose_wine_flavour
   build_all
   build_fuzz
   generate small
@@ -98,28 +161,42 @@ cmd_test() {
         && echo "$name: no crash" || { echo "$name: FAILED"; tail -n 40 "build/fuzz/$name.log"; rc=1; }
     done
   fi
-  log "layers 2 and 3: Windows tests and end-to-end tests under Wine"
-  prepare_prefix build/cabinets/small
-  SONDREL_FORCE_XVFB=1 with_display sh -c '
-    wineserver -p; wine cmd /c exit >/dev/null 2>&1
-    ctest --test-dir build/win --output-on-failure; rc=$?
-    wineserver -k; exit $rc' || rc=1
+  if [ "$SONDREL_WINE_FLAVOUR" != 32 ] || [ -n "$WINE_MISSING" ]; then
+    # The shipped program is checked as a file wherever its tests cannot run under Wine.
+    log "the shipped 32-bit sondrel.exe as a file (no Wine needed)"
+    ctest --test-dir build/win --output-on-failure -R '^e2e_binary_test$' || rc=1
+  fi
+  log "layers 2 and 3: Windows tests and end-to-end tests under $SONDREL_WINE_FLAVOUR-bit Wine"
+  if [ -n "$WINE_MISSING" ]; then
+    echo "The Windows and end-to-end tests cannot run: $WINE_MISSING" >&2
+    rc=1
+  else
+    local started=$SECONDS
+    prepare_prefix build/cabinets/small
+    SONDREL_FORCE_XVFB=1 with_display sh -c '
+      "$SONDREL_WINESERVER" -p; "$SONDREL_WINE" cmd /c exit >/dev/null 2>&1
+      ctest --test-dir "$SONDREL_WIN_BUILD" --output-on-failure; rc=$?
+      "$SONDREL_WINESERVER" -k; exit $rc' || rc=1
+    echo "Wine stage ($SONDREL_WINE_FLAVOUR-bit, prefix set-up included): $((SECONDS - started)) s"
+  fi
   if [ $rc -eq 0 ]; then log "all test layers passed"; else log "some tests FAILED"; fi
   return $rc
 }
 
 cmd_demo() {
   install_missing
+  choose_wine_flavour
   build_all
+  if [ -n "$WINE_MISSING" ]; then echo "The demonstration cannot run: $WINE_MISSING" >&2; exit 1; fi
   generate demo
   prepare_prefix build/cabinets/demo
   mkdir -p out/demo
   if [ -n "${DISPLAY:-}" ]; then
     log "starting Sondrel on $DISPLAY"
-    (cd build/win/bin && wine sondrel.exe)
+    (cd "$SONDREL_WIN_BUILD/bin" && "$SONDREL_WINE" sondrel.exe)
   else
     log "no display: scripted demonstration on Xvfb"
-    with_display tests/e2e/demo.sh "$ROOT/build/win/bin" "$ROOT/out/demo"
+    with_display tests/e2e/demo.sh "$SONDREL_WIN_BUILD/bin" "$ROOT/out/demo"
     log "left in out/demo/:"; ls -l out/demo
   fi
 }

@@ -1,12 +1,22 @@
-# Cross (MinGW-w64 i686) configuration: sondrel.exe, the stand-in host, Windows tests under Wine.
+# Cross (MinGW-w64 i686, or x86_64 for the 64-bit test flavour) configuration: sondrel.exe, the stand-in host, Windows tests under Wine.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "-c 65001")   # resource scripts are UTF-8; windres turns their texts into 1252
 set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
 # Every exe and DLL lands in one folder, so the stand-in HDAPI5.DLL sits beside sondrel.exe and the
 # test executables.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Two flavours: the shipped 32-bit program (i686) and a 64-bit test flavour (x86_64) that runs the same
+# tests under 64-bit Wine where 32-bit code cannot run. tools/wine-env.sh says how each one runs; the
+# tests get the flavour and the prefix through their environment, from these cache variables.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_flavour 64)
+else()
+  set(_flavour 32)
+endif()
+set(SONDREL_WINE_FLAVOUR ${_flavour} CACHE STRING "Wine flavour of this build's tests: 32 or 64")
 # Where the Windows tests find their Wine prefix and generated cabinet tree (run.sh prepares both).
-set(SONDREL_WINEPREFIX ${CMAKE_SOURCE_DIR}/build/wineprefix CACHE PATH "Wine prefix of the tests")
+set(SONDREL_WINEPREFIX "" CACHE PATH "Wine prefix of the tests (empty: the flavour's own, build/wineprefix or build/wineprefix64)")
+set(SONDREL_WINE_TEST_ENV SONDREL_WINE_FLAVOUR=${SONDREL_WINE_FLAVOUR} SONDREL_WINEPREFIX=${SONDREL_WINEPREFIX})
 set(SONDREL_TEST_TREE ${CMAKE_SOURCE_DIR}/build/cabinets/small CACHE PATH "generated cabinet tree")
 
 add_library(sondrel_core STATIC ${SONDREL_CORE_SOURCES})
@@ -18,11 +28,21 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT MSVC)
 endif()
 
 # Import library for HDAPI5.DLL, made from our own .def so that the exe imports the DLL by name and
-# by undecorated function names.
+# by undecorated function names. x64 knows no stdcall decoration: there the list is the same .def with
+# the "@n" suffixes taken off, written into the build folder (host/HDAPI5.def stays the one source).
+set(HDAPI5_DEF ${CMAKE_SOURCE_DIR}/host/HDAPI5.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  file(READ ${HDAPI5_DEF} _def)
+  string(REGEX REPLACE "@[0-9]+" "" _def "${_def}")
+  file(WRITE ${CMAKE_BINARY_DIR}/HDAPI5-x64.def.tmp "${_def}")
+  configure_file(${CMAKE_BINARY_DIR}/HDAPI5-x64.def.tmp ${CMAKE_BINARY_DIR}/HDAPI5.def COPYONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HDAPI5_DEF})
+  set(HDAPI5_DEF ${CMAKE_BINARY_DIR}/HDAPI5.def)
+endif()
 set(HDAPI5_IMPLIB ${CMAKE_BINARY_DIR}/libhdapi5.a)
 add_custom_command(OUTPUT ${HDAPI5_IMPLIB}
-  COMMAND ${CMAKE_DLLTOOL} -d ${CMAKE_SOURCE_DIR}/host/HDAPI5.def -l ${HDAPI5_IMPLIB} -D HDAPI5.DLL -k
-  DEPENDS ${CMAKE_SOURCE_DIR}/host/HDAPI5.def)
+  COMMAND ${CMAKE_DLLTOOL} -d ${HDAPI5_DEF} -l ${HDAPI5_IMPLIB} -D HDAPI5.DLL -k
+  DEPENDS ${HDAPI5_DEF})
 add_custom_target(hdapi5_implib DEPENDS ${HDAPI5_IMPLIB})
 add_library(hdapi5 STATIC IMPORTED GLOBAL)
 set_target_properties(hdapi5 PROPERTIES IMPORTED_LOCATION ${HDAPI5_IMPLIB})

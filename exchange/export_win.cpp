@@ -32,21 +32,23 @@
 #include "base/ui.h"
 #include "exchange/export_format.h"
 
+/* OPENFILENAME as of Windows NT 4, accepted by every version: 76 bytes in the 32-bit program, the
+ * pointer-sized layout's own size in a 64-bit build (a fixed 76 there makes the dialog fail silently). */
+#define FILE_DIALOG_STRUCT_SIZE OPENFILENAME_SIZE_VERSION_400A
+
 enum {
-    FILE_DIALOG_STRUCT_SIZE = 76, /* OPENFILENAME as of Windows NT 4: accepted by every version */
-    FILE_DIALOG_FLAGS = 0x80006,  /* OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY */
-    EXPORT_MAX_COLUMNS = 64,      /* columns read; the result list has nine */
-    EXPORT_MESSAGE_SIZE = 400     /* an error box's text: the path is at most 259 characters */
+    FILE_DIALOG_FLAGS = 0x80006, /* OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY */
+    EXPORT_MAX_COLUMNS = 64,     /* columns read; the result list has nine */
+    EXPORT_MESSAGE_SIZE = 400    /* an error box's text: the path is at most 259 characters */
 };
 
-static_assert(sizeof(void*) != 4 ||
-                  offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == FILE_DIALOG_STRUCT_SIZE,
-              "the Windows NT 4 layout of OPENFILENAMEA is 76 bytes");
+static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the Windows NT 4 layout of OPENFILENAMEA is 76 bytes in the 32-bit program");
 
 void PrepareFileDialog(OPENFILENAMEA* dialog, HWND owner, const char* filter, char* path, int pathSize) {
     ZeroMemory(dialog, sizeof *dialog);
     if (pathSize > 0) path[0] = 0; /* no name and no folder chosen by the program */
-    dialog->lStructSize = FILE_DIALOG_STRUCT_SIZE;
+    dialog->lStructSize = (DWORD)FILE_DIALOG_STRUCT_SIZE;
     dialog->hwndOwner = owner;
     dialog->lpstrFilter = filter;
     dialog->lpstrCustomFilter = NULL;

@@ -9,7 +9,8 @@
 set -euo pipefail
 prefix=$(realpath -m "$1"); tree=$(realpath "$2"); bin=$(realpath "$3")
 version=${4:-5.51}
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+SONDREL_ROOT=$(cd "$(dirname "$0")/.." && pwd) SONDREL_WINEPREFIX=$prefix
+. "$SONDREL_ROOT/tools/wine-env.sh" # the flavour comes from SONDREL_WINE_FLAVOUR
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\' | sed 's/\\/\\\\/g'; }
 # The pass table is Windows-1252: it is read as bytes (LC_ALL=C), and a name given on the command
 # line (UTF-8) is converted to match it; the registry file below is written from UTF-8 again.
@@ -41,7 +42,7 @@ reg="$prefix/sondrel-host.reg"
   printf '[HKEY_CURRENT_USER\\Software\\Formulon]\r\n'
   printf '"rep_Formulon"="%s"\r\n' "$(winpath "$tree/Formulon")"
 } | iconv -f UTF-8 -t CP1252 > "$reg"
-wine regedit /S "$reg" >/dev/null 2>&1
+"$SONDREL_WINE" regedit /S "$reg" >/dev/null 2>&1
 sys="$prefix/drive_c/windows/system32"
 if [ "$version" = none ]; then
   rm -f "$sys/HDSV.DLL" "$sys/hdsv.dll"

@@ -14,7 +14,7 @@ sondrel_wait_main 30000
 read -r visible _ < <(drv state "$SONDREL_CAPTION" 244) || e2e_fail "no combo 244"
 [ "$visible" = 0 ] || e2e_fail "the form chooser is visible before \"Formulon\" is chosen"
 click_control 241
-sleep 0.3
+until_true 5 control_visible 244 || true
 read -r visible _ < <(drv state "$SONDREL_CAPTION" 244)
 [ "$visible" = 1 ] || e2e_fail "the form chooser did not appear"
 read -r visible _ < <(drv state "$SONDREL_CAPTION" 235)

@@ -111,19 +111,21 @@ demo_export() {
         { e2e_log "no rows: export skipped"; return 0; }
     rm -f "$E2E_ARTIFACTS/demo-export.xls"
     click_control 218
-    sleep 0.5
+    drv wait-menu 10000 || e2e_log "no popup menu seen after \"Exporter\""
     e2e_screenshot export-menu
     # The second item, "Fichier Excel", chosen with the keyboard as the menu is open.
     xdotool key Down Down Return
-    if ! drv wait-window "Choisissez un fichier" 5000; then
+    if ! drv wait-window "Choisissez un fichier" 10000; then
         e2e_log "the menu did not answer the keys: the command is posted instead"
         xdotool key Escape
         drv command "$SONDREL_CAPTION" 13601 || { demo_problem "cannot send the export command"; return 1; }
         drv wait-window "Choisissez un fichier" 10000 || { e2e_log "no save dialog: export skipped"; return 0; }
     fi
-    sleep 0.5
-    x_type "$(win_path "$E2E_ARTIFACTS/demo-export.xls")"
-    sleep 0.2
+    local path
+    path=$(win_path "$E2E_ARTIFACTS/demo-export.xls")
+    drv wait-edit-focus "Choisissez un fichier" 20000 || { demo_problem "the save dialog never took the focus"; return 1; }
+    x_type "$path"
+    until_true 5 focused_text_is "Choisissez un fichier" "$path" || demo_problem "the name typed does not show"
     e2e_screenshot export-dialog
     xdotool key Return
     until_true 30 save_dialog_gone || { demo_problem "the save dialog stays open"; return 1; }
@@ -142,11 +144,11 @@ demo_close() {
 # ---- the run ------------------------------------------------------------------------------------
 
 # A wineserver left over from a run without the display (the prefix set-up) would break the windows.
-wineserver -k 2>/dev/null || true
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 || true
+"$SONDREL_WINESERVER" -k 2>/dev/null || true
+"$SONDREL_WINESERVER" -p
+"$SONDREL_WINE" cmd /c exit >/dev/null 2>&1 || true
 # However the demonstration ends, the program and the persistent wineserver go with it.
-trap 'e2e_cleanup; wineserver -k 2>/dev/null || true' EXIT
+trap 'e2e_cleanup; "$SONDREL_WINESERVER" -k 2>/dev/null || true' EXIT
 
 for DEMO_STEP in $DEMO_STEPS; do
     e2e_log "step: $DEMO_STEP"

@@ -74,6 +74,40 @@ HWND FindTop(const char* caption, int needId, bool wantMain = false, bool wantMe
     return f.hwnd;
 }
 
+// A popup menu (a tracked one included) is a visible top-level window of the class "#32768".
+BOOL CALLBACK MenuProc(HWND w, LPARAM param) {
+    if (!IsWindowVisible(w) || ClassOf(w) != "#32768") return TRUE;
+    *(HWND*)param = w;
+    return FALSE;
+}
+
+bool PopupMenuShown() {
+    HWND menu = NULL;
+    EnumWindows(MenuProc, (LPARAM)&menu);
+    return menu != NULL;
+}
+
+// The edit control inside the window that has the keyboard focus of the window's thread, or NULL: a
+// dialog that has come up and is ready for typing has one.
+HWND FocusedEdit(HWND top) {
+    if (top == NULL) return NULL;
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, NULL), &info) || info.hwndFocus == NULL) return NULL;
+    return IsChild(top, info.hwndFocus) && ClassOf(info.hwndFocus) == "Edit" ? info.hwndFocus : NULL;
+}
+
+// Polls READY every 50 ms for at most LIMIT ms: 0 when it came true, 1 when the time ran out.
+template <class Ready> int PollFor(DWORD limit, Ready ready) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (ready()) return 0;
+        if (GetTickCount() - start >= limit) return 1;
+        Sleep(50);
+    }
+}
+
 // The window named by caption: the main window when there is one, else any window of that caption.
 HWND FindWindowNamed(const char* caption) {
     HWND w = FindTop(caption, 0, true);
@@ -256,6 +290,9 @@ int Usage() {
     fputs("usage: e2e_driver COMMAND ARGS\n"
           "  wait-window CAPTION MS [ID]   wait until a visible window (with control ID) exists\n"
           "  wait-gone CAPTION MS          wait until no visible window has the caption\n"
+          "  wait-menu MS                  wait until a popup menu is shown\n"
+          "  wait-edit-focus CAPTION MS    wait until the keyboard focus is in an edit inside the window\n"
+          "  focus-text CAPTION            text of the edit inside the window that has the focus\n"
           "  exists CAPTION                exit 0 when a visible window has the caption\n"
           "  windows                       list the top-level windows\n"
           "  find TEXT                     full caption of a visible window whose caption contains TEXT\n"
@@ -318,15 +355,21 @@ int main(int argc, char** argv) {
     }
 
     if (cmd == "wait-window" || cmd == "wait-gone") {
-        DWORD limit = (DWORD)num(3), start = GetTickCount();
         int id = num(4);
         bool gone = cmd == "wait-gone";
-        for (;;) {
-            HWND w = id != 0 ? FindTop(caption, id) : FindTop(caption, 0);
-            if (gone ? w == NULL : w != NULL) return 0;
-            if (GetTickCount() - start >= limit) return 1;
-            Sleep(50);
-        }
+        return PollFor((DWORD)num(3), [&] {
+            HWND w = FindTop(caption, id);
+            return gone ? w == NULL : w != NULL;
+        });
+    }
+    if (cmd == "wait-menu") return PollFor((DWORD)num(2), PopupMenuShown);
+    if (cmd == "wait-edit-focus")
+        return PollFor((DWORD)num(3), [&] { return FocusedEdit(FindTop(caption, 0)) != NULL; });
+    if (cmd == "focus-text") {
+        HWND edit = FocusedEdit(FindTop(caption, 0));
+        if (edit == NULL) return 1;
+        PrintLine(ToUtf8(TextOf(edit)));
+        return 0;
     }
     if (cmd == "exists") return FindTop(caption, 0) != NULL ? 0 : 1;
 

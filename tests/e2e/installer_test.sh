@@ -30,21 +30,19 @@ WORK=$E2E_ARTIFACTS/installer-work
 rm -rf "$WORK"
 mkdir -p "$WORK"
 
-win_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-
 shortcuts() { find "$WINEPREFIX/drive_c" -name 'Sondrel.lnk' 2>/dev/null; }
 
 # The host's registered programs folder is changed for the test and put back afterwards; whatever a
 # failed run left of an installation in the prefix goes too, so that the next run starts clean.
-wine regedit /E "$WORK/chemins.reg" "$HOST_PATHS_KEY" >/dev/null 2>&1 || e2e_fail "cannot save $HOST_PATHS_KEY"
+"$SONDREL_WINE" regedit /E "$WORK/chemins.reg" "$HOST_PATHS_KEY" >/dev/null 2>&1 || e2e_fail "cannot save $HOST_PATHS_KEY"
 restore_prefix() {
-    wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1 || true
-    wine reg delete "$USER_UNINSTALL_KEY" /f >/dev/null 2>&1 || true
+    "$SONDREL_WINE" reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1 || true
+    "$SONDREL_WINE" reg delete "$USER_UNINSTALL_KEY" /f >/dev/null 2>&1 || true
     shortcuts | while read -r link; do rm -f "$link"; done
-    wine regedit /S "$WORK/chemins.reg" >/dev/null 2>&1 || true
+    "$SONDREL_WINE" regedit /S "$WORK/chemins.reg" >/dev/null 2>&1 || true
 }
 trap 'e2e_cleanup; restore_prefix' EXIT
-set_host_programs() { wine reg add "${HOST_PATHS_KEY/HKEY_CURRENT_USER/HKCU}" /v Programmes /d "$(win_path "$1")" /f >/dev/null 2>&1; }
+set_host_programs() { "$SONDREL_WINE" reg add "${HOST_PATHS_KEY/HKEY_CURRENT_USER/HKCU}" /v Programmes /d "$(win_path "$1")" /f >/dev/null 2>&1; }
 
 # A programs folder of the host: the stand-in access library and a few host files.
 make_host() {
@@ -66,7 +64,7 @@ snapshot() {
 # Prints the uninstall key (for every user or for this one); fails when there is none.
 uninstall_key() {
     local out
-    out=$(wine reg query "$UNINSTALL_KEY" 2>/dev/null) || out=$(wine reg query "$USER_UNINSTALL_KEY" 2>/dev/null) ||
+    out=$("$SONDREL_WINE" reg query "$UNINSTALL_KEY" 2>/dev/null) || out=$("$SONDREL_WINE" reg query "$USER_UNINSTALL_KEY" 2>/dev/null) ||
         return 1
     printf '%s\n' "$out" | tr -d '\r'
 }
@@ -103,7 +101,7 @@ expect_uninstalled() {
 # Runs the installed sondrel.exe from DIR, searches the prescriptions and closes it.
 run_installed() {
     local dir=$1 rows
-    (cd "$dir" && exec wine sondrel.exe >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
+    (cd "$dir" && exec "$SONDREL_WINE" sondrel.exe >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
     SONDREL_PID=$!
     sondrel_wait_main 30000
     [ ! -s "$E2E_MESSAGES" ] || e2e_fail "the installed program reported: $(cat "$E2E_MESSAGES")"
@@ -130,7 +128,7 @@ wait_button() {
 mkdir -p "$WORK/sans-hellodoc"
 printf 'autre\r\n' > "$WORK/sans-hellodoc/autre.txt"
 before=$(snapshot "$WORK/sans-hellodoc")
-wine "$SETUP" /S "/D=$(win_path "$WORK/sans-hellodoc")" && rc=0 || rc=$?
+"$SONDREL_WINE" "$SETUP" /S "/D=$(win_path "$WORK/sans-hellodoc")" && rc=0 || rc=$?
 e2e_log "silent set-up into a folder without HDAPI5.DLL: exit code $rc"
 [ "$rc" = 2 ] || e2e_fail "exit code $rc, not 2"
 [ "$(snapshot "$WORK/sans-hellodoc")" = "$before" ] || e2e_fail "files were written into the folder"
@@ -140,11 +138,11 @@ e2e_log "silent set-up into a folder without HDAPI5.DLL: exit code $rc"
 host=$WORK/HelloDOC
 make_host "$host"
 before=$(snapshot "$host")
-wine "$SETUP" /S "/D=$(win_path "$host")" && rc=0 || rc=$?
+"$SONDREL_WINE" "$SETUP" /S "/D=$(win_path "$host")" && rc=0 || rc=$?
 [ "$rc" = 0 ] || e2e_fail "silent set-up: exit code $rc"
 expect_installed "$host"
 run_installed "$host"
-wine "$host/sondrel-desinstaller.exe" /S || e2e_fail "silent uninstaller failed"
+"$SONDREL_WINE" "$host/sondrel-desinstaller.exe" /S || e2e_fail "silent uninstaller failed"
 expect_uninstalled "$host" "$before"
 
 # ---- 3. through the pages ----------------------------------------------------------------------------
@@ -152,7 +150,7 @@ host=$WORK/Programmes\ HelloDOC
 make_host "$host"
 before=$(snapshot "$host")
 set_host_programs "$host"
-(exec wine "$SETUP" >"$E2E_ARTIFACTS/$E2E_NAME.setup.log" 2>&1) &
+(exec "$SONDREL_WINE" "$SETUP" >"$E2E_ARTIFACTS/$E2E_NAME.setup.log" 2>&1) &
 setup_pid=$!
 drv wait-window "$SETUP_CAPTION" 20000 1 >/dev/null || e2e_fail "no set-up window"
 sleep 0.5
@@ -187,7 +185,7 @@ wait "$setup_pid" || e2e_fail "the set-up ended with an error"
 expect_installed "$host"
 
 # The uninstaller through its pages.
-(exec wine "$host/sondrel-desinstaller.exe" >>"$E2E_ARTIFACTS/$E2E_NAME.setup.log" 2>&1) &
+(exec "$SONDREL_WINE" "$host/sondrel-desinstaller.exe" >>"$E2E_ARTIFACTS/$E2E_NAME.setup.log" 2>&1) &
 drv wait-window "$UNINSTALL_CAPTION" 20000 1 >/dev/null || e2e_fail "no uninstaller window"
 sleep 0.5
 [ "$(drv text "$UNINSTALL_CAPTION" 1)" = "&Désinstaller" ] || e2e_fail "button 1 reads \"$(drv text "$UNINSTALL_CAPTION" 1)\""

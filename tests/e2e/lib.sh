@@ -9,7 +9,8 @@
 # Environment:
 #   E2E_BIN        folder of sondrel.exe, e2e_driver.exe and HDAPI5.DLL (required)
 #   E2E_ARTIFACTS  where screenshots and logs go (default: E2E_BIN/../e2e-artifacts)
-#   WINEPREFIX     the prepared prefix; DISPLAY: the X display (tests skip with 77 without one)
+#   SONDREL_WINE_FLAVOUR  32 or 64 (tools/wine-env.sh); SONDREL_WINEPREFIX: the prepared prefix
+#                  (default: the flavour's own); DISPLAY: the X display (tests skip with 77 without one)
 #
 # Every helper prints what it does on stderr, prefixed with the test's name, so a failing ctest
 # log reads as a story. e2e_fail takes a screenshot before it exits.
@@ -17,13 +18,15 @@
 set -u
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${E2E_BIN:?E2E_BIN must name the folder of sondrel.exe}"
-: "${WINEPREFIX:?WINEPREFIX must name the prepared Wine prefix (not the default ~/.wine)}"
+# The Wine flavour (SONDREL_WINE_FLAVOUR, default 32) and its prefix come from tools/wine-env.sh; a
+# prefix given as SONDREL_WINEPREFIX is used instead of the flavour's own.
+SONDREL_ROOT=${SONDREL_ROOT:-$(cd "$E2E_LIB_DIR/../.." && pwd)}
+. "$SONDREL_ROOT/tools/wine-env.sh" || exit 2
 E2E_BIN=$(cd "$E2E_BIN" && pwd)
 E2E_ARTIFACTS=${E2E_ARTIFACTS:-$E2E_BIN/../e2e-artifacts}
 mkdir -p "$E2E_ARTIFACTS"
 E2E_ARTIFACTS=$(cd "$E2E_ARTIFACTS" && pwd)
 E2E_NAME=${E2E_NAME:-$(basename "${0%.sh}")}
-export WINEDEBUG=${WINEDEBUG:--all} WINEARCH=win32 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY 2>/dev/null || true
 
 SONDREL_CAPTION=Sondrel   # caption of the main window and of every message box
@@ -46,7 +49,7 @@ e2e_require_display() {
 # Runs the driver; its output has its line ends cleaned; its exit status is the driver's.
 drv() {
     local out rc
-    out=$(wine "$E2E_BIN/e2e_driver.exe" "$@" 2>/dev/null) && rc=0 || rc=$?
+    out=$("$SONDREL_WINE" "$E2E_BIN/e2e_driver.exe" "$@" 2>/dev/null) && rc=0 || rc=$?
     [ -n "$out" ] && printf '%s\n' "$out" | tr -d '\r'
     return $rc
 }
@@ -67,7 +70,7 @@ e2e_fail() {
 
 # Starts sondrel.exe in the background from its own folder, with the arguments given.
 sondrel_start() {
-    (cd "$E2E_BIN" && exec wine sondrel.exe "$@" >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
+    (cd "$E2E_BIN" && exec "$SONDREL_WINE" sondrel.exe "$@" >"$E2E_ARTIFACTS/$E2E_NAME.sondrel.log" 2>&1) &
     SONDREL_PID=$!
     e2e_log "started sondrel.exe $* (pid $SONDREL_PID)"
 }
@@ -223,6 +226,38 @@ until_true() {
     done
 }
 
+# Clicks button ID of the main window and waits for the popup menu it opens (fails after 10 s).
+open_button_menu() {
+    click_control "$1"
+    drv wait-menu 10000 || e2e_fail "no popup menu after a click on $1"
+}
+
+# Waits until the dialog CAPTION is up with the keyboard focus in one of its edit fields, ready for
+# typing (fails after MS milliseconds, default 20000). A dialog shows before its focus is set; keys
+# typed in between would be lost.
+wait_dialog_ready() {
+    local caption=$1 limit=${2:-20000}
+    drv wait-window "$caption" "$limit" >/dev/null || e2e_fail "no dialog \"$caption\" after $limit ms"
+    drv wait-edit-focus "$caption" "$limit" || e2e_fail "the dialog \"$caption\" never took the keyboard focus"
+}
+
+focused_text_is() { [ "$(drv focus-text "$1")" = "$2" ]; }
+
+# Types TEXT into the dialog CAPTION (into the edit that has the focus) and waits until that edit
+# shows it, so that a key pressed next comes after the text.
+type_into_dialog() {
+    local caption=$1 text=$2
+    x_type "$text"
+    until_true 5 focused_text_is "$caption" "$text" ||
+        e2e_fail "\"$caption\" shows \"$(drv focus-text "$caption")\", not the text typed \"$text\""
+}
+
+# True when control ID of the window CAPTION (default: the main window) is visible.
+control_visible() {
+    local visible
+    read -r visible _ < <(drv state "${2:-$SONDREL_CAPTION}" "$1") && [ "$visible" = 1 ]
+}
+
 # ---- export and import through the popup menus and Wine's file dialogs -------------------------
 # The file dialog opens with the keyboard focus in its file-name field, so the full Windows path of
 # the file (the Unix path under Wine's Z: drive) is typed there and Enter confirms it: no clicking
@@ -237,13 +272,11 @@ file_dialog_gone() { ! drv exists "Choisissez un fichier"; }
 # (xdotool key names), then types PATH into the file dialog that comes up and confirms it.
 through_menu_and_dialog() {
     local id=$1 keys=$2 path=$3
-    click_control "$id"
-    sleep 0.5
+    open_button_menu "$id"
     xdotool key $keys
-    drv wait-window "Choisissez un fichier" 10000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
-    sleep 0.5
-    x_type "$(win_path "$path")"
-    sleep 0.2
+    drv wait-window "Choisissez un fichier" 20000 >/dev/null || e2e_fail "no file dialog after button $id, keys $keys"
+    wait_dialog_ready "Choisissez un fichier"
+    type_into_dialog "Choisissez un fichier" "$(win_path "$path")"
     E2E_DIALOG_SHOT=$((${E2E_DIALOG_SHOT:-0} + 1))
     e2e_screenshot "$E2E_NAME-dialog-$E2E_DIALOG_SHOT"
     xdotool key Return

@@ -79,7 +79,7 @@ check_layout "at start"
 read -r visible _ _ < <(drv state "$M" 244)
 [ "$visible" = 0 ] || e2e_fail "the form chooser shows at start"
 click_control 241
-sleep 0.5
+until_true 5 control_visible 244 || true
 read -r visible _ checked < <(drv state "$M" 244)
 [ "$visible" = 1 ] || e2e_fail "Formulon did not show the form chooser"
 read -r visible _ _ < <(drv state "$M" 235)
@@ -88,7 +88,7 @@ read -r _ _ checked < <(drv state "$M" 241)
 [ "$checked" = 1 ] || e2e_fail "Formulon is not checked after the click"
 e2e_screenshot mainwin-form-chooser
 click_control 240
-sleep 0.5
+until_true 5 control_visible 235 || true
 read -r visible _ _ < <(drv state "$M" 235)
 [ "$visible" = 1 ] || e2e_fail "Ordonnances did not bring the search text back"
 read -r visible _ _ < <(drv state "$M" 244)

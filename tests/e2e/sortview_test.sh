@@ -116,7 +116,8 @@ read -r x y < <(drv lv-row-at "$SONDREL_CAPTION" 0) || e2e_fail "no row 0"
 e2e_log "double-click row 0 at $x,$y: expect \"$caption\""
 x_double_click "$x" "$y"
 drv wait-window "$caption" 10000 301 >/dev/null || e2e_fail "no viewer captioned \"$caption\""
-sleep 0.5
+viewer_lists() { [ "$(drv cb-count "$caption" 301)" = "$count" ] && [ -n "$(drv rich-text "$caption")" ]; }
+until_true 10 viewer_lists || true   # filled as it opens; the checks below say what is wrong
 entries=$(drv cb-count "$caption" 301)
 [ "$entries" = "$count" ] || e2e_fail "the viewer lists $entries documents for a count of $count"
 first=$(drv cb-text "$caption" 301 0)
@@ -135,7 +136,7 @@ sondrel_running || e2e_fail "sondrel.exe ended with the viewer"
 
 # ---- 3. a form document handed to the editor -----------------------------------------------------
 click_control 241
-sleep 0.3
+until_true 5 control_visible 244 || e2e_fail "Formulon did not show the form chooser"
 form_label=$(drv cb-text "$SONDREL_CAPTION" 244 0)
 run_search 1
 drv lv-select "$SONDREL_CAPTION" 0 || e2e_fail "cannot select row 0"
@@ -143,7 +144,8 @@ patient=$(drv lv-cell "$SONDREL_CAPTION" 0 0)
 caption=$(viewer_caption 0 "$form_label")
 click_control 245
 drv wait-window "$caption" 10000 301 >/dev/null || e2e_fail "no form viewer captioned \"$caption\""
-sleep 0.5
+form_viewer_laid_out() { [ "$(drv rich-visible "$caption")" = 0 ] && [ "$(drv text "$caption" 219)" = "Lancer Formulon" ]; }
+until_true 10 form_viewer_laid_out || true
 [ "$(drv rich-visible "$caption")" = 0 ] || e2e_fail "the text area shows in a form search"
 read -r visible enabled checked < <(drv state "$caption" 219)
 [ "$visible" = 1 ] || e2e_fail "\"Lancer Formulon\" is hidden"

@@ -313,7 +313,11 @@ TEST_F(ExportTest, FileDialogSettings) {
     OPENFILENAMEA d;
     memset(&d, 0x5a, sizeof d);
     PrepareFileDialog(&d, dialog, ExportFilter(EXPORT_FORMAT_HTML), path, (int)sizeof path);
-    EXPECT_EQ(d.lStructSize, 76u);
+    // The Windows NT 4 size: 76 bytes in the 32-bit program, larger on x64, where 76 makes the dialog fail.
+    EXPECT_EQ(d.lStructSize, (DWORD)OPENFILENAME_SIZE_VERSION_400A);
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(d.lStructSize, 76u);
+    }
     EXPECT_EQ(d.hwndOwner, dialog);
     EXPECT_EQ(d.lpstrCustomFilter, nullptr);
     EXPECT_EQ(d.nFilterIndex, 0u);
