@@ -9,17 +9,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-/* Equal texts ignoring the case of the ASCII letters only. */
-static int EqualIgnoringAsciiCase(const char* a, const char* b) {
-    for (;; a++, b++) {
-        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x >= 'A' && x <= 'Z') x = (unsigned char)(x + 32);
-        if (y >= 'A' && y <= 'Z') y = (unsigned char)(y + 32);
-        if (x != y) return 0;
-        if (x == 0) return 1;
-    }
-}
-
 static int32_t SaturatingAdd(int32_t a, int64_t b) {
     int64_t sum = (int64_t)a + b;
     if (sum > INT32_MAX) return INT32_MAX;
@@ -83,7 +72,7 @@ int ApplyImportLine(const char* line, int length, int tooLong, int mode, ImportP
     if (record == NULL) return IMPORT_LINE_DROPPED;
     name[0] = 0;
     if (patientName != NULL) patientName(context, n, name, sizeof name);
-    if (!EqualIgnoringAsciiCase(name, field)) goto reject;
+    if (StrCompareNoCase(name, field) != 0) goto reject;
     if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* age, not used */
     if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
     count = StrLeadingInt(field);
@@ -92,8 +81,10 @@ int ApplyImportLine(const char* line, int length, int tooLong, int mode, ImportP
     if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
     last = ImportDateField(field);
     if (!ImportNextField(&fields, author, sizeof author, &authorWhole)) goto reject;
-    if (mode == IMPORT_SUBTRACT) ApplySubtract(record, count, first, last);
-    else ApplyAdd(record, count, first, last, author, authorWhole);
+    if (mode == IMPORT_SUBTRACT)
+        ApplySubtract(record, count, first, last);
+    else
+        ApplyAdd(record, count, first, last, author, authorWhole);
     /* Field 8 must exist; a line without it is rejected, but what it changed stays. */
     result = ImportNextField(&fields, field, sizeof field, NULL) ? IMPORT_LINE_APPLIED : IMPORT_LINE_REJECTED;
 reject:

@@ -19,15 +19,6 @@ int ColumnCompareRule(int column) {
     return COMPARE_TEXT;
 }
 
-int CompareNoCaseAscii(const char* a, const char* b) {
-    for (;; a++, b++) {
-        int x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x >= 'A' && x <= 'Z') x += 32;
-        if (y >= 'A' && y <= 'Z') y += 32;
-        if (x != y || x == 0) return x - y;
-    }
-}
-
 /* The value of the digits at the start of the text (nothing else skipped), as atoi would read the
  * text cut at its first non-digit. */
 static int LeadingDigits(const char* s) {
@@ -69,9 +60,9 @@ int CompareCellTexts(int column, const char* a, const char* b, int descending) {
         char ka[SORT_CELL_SIZE], kb[SORT_CELL_SIZE];
         DateSortKey(a, ka, sizeof ka);
         DateSortKey(b, kb, sizeof kb);
-        r = CompareNoCaseAscii(ka, kb);
+        r = StrCompareNoCase(ka, kb);
     } else {
-        r = CompareNoCaseAscii(a, b);
+        r = StrCompareNoCase(a, b);
     }
     return descending ? -r : r;
 }

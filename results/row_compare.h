@@ -18,10 +18,6 @@ enum { SORT_COLUMN_COUNT = 9, SORT_CELL_SIZE = 260 };
 enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
 int ColumnCompareRule(int column);
 
-/* _stricmp: the difference of the first differing pair of bytes, the ASCII capitals taken as small
- * letters; 0 for equal texts. */
-int CompareNoCaseAscii(const char* a, const char* b);
-
 /* Negative when text a goes before text b in the column sorted in the given direction (0 ascending,
  * non-zero descending), 0 when they compare equal, positive otherwise. */
 int CompareCellTexts(int column, const char* a, const char* b, int descending);
