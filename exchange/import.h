@@ -19,8 +19,7 @@
 
 #include "exchange/import_lines.h"
 
-/* ImportMode values (the same numbers as IMPORT_ADD, IMPORT_SUBTRACT). */
-enum { IMPORT_MODE_ADD = 1, IMPORT_MODE_SUBTRACT = 2 };
+#include "exchange/import_apply.h" /* ImportMode values: IMPORT_ADD, IMPORT_SUBTRACT */
 
 /* What ImportResultsFromPath did. */
 enum {

@@ -67,25 +67,25 @@ int ApplyImportLine(const char* line, int length, int tooLong, int mode, ImportP
     int32_t count = 0;
     uint32_t first = 0, last = 0;
     PatientHits* record = NULL;
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_NAME */
     record = RecordForPatient(n);
     if (record == NULL) return IMPORT_LINE_DROPPED;
     name[0] = 0;
     if (patientName != NULL) patientName(context, n, name, sizeof name);
     if (StrCompareNoCase(name, field) != 0) goto reject;
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* age, not used */
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_AGE, not used */
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_COUNT */
     count = StrLeadingInt(field);
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_FIRST_DATE */
     first = ImportDateField(field);
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_LAST_DATE */
     last = ImportDateField(field);
-    if (!ImportNextField(&fields, author, sizeof author, &authorWhole)) goto reject;
+    if (!ImportNextField(&fields, author, sizeof author, &authorWhole)) goto reject; /* COLUMN_AUTHORS */
     if (mode == IMPORT_SUBTRACT)
         ApplySubtract(record, count, first, last);
     else
         ApplyAdd(record, count, first, last, author, authorWhole);
-    /* Field 8 must exist; a line without it is rejected, but what it changed stays. */
+    /* Field 8 (COLUMN_SS_NUMBER) must exist; a line without it is rejected, but what it changed stays. */
     result = ImportNextField(&fields, field, sizeof field, NULL) ? IMPORT_LINE_APPLIED : IMPORT_LINE_REJECTED;
 reject:
     RemoveIfEmpty(n);

@@ -208,7 +208,7 @@ static void WarnImportRefused(HWND mainWindow) {
 }
 
 int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const char* path) {
-    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return IMPORT_NO_TABLES;
+    if (importMode != IMPORT_ADD && importMode != IMPORT_SUBTRACT) return IMPORT_NO_TABLES;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
         return IMPORT_REFUSED;
@@ -224,7 +224,7 @@ int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const cha
 }
 
 void ImportResults(HWND mainWindow, int listId, int importMode) {
-    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return;
+    if (importMode != IMPORT_ADD && importMode != IMPORT_SUBTRACT) return;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
         return;

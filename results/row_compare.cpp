@@ -8,12 +8,12 @@
 
 int ColumnCompareRule(int column) {
     switch (column) {
-    case 2:
+    case COLUMN_AGE:
         return COMPARE_LEADING_DIGITS;
-    case 3:
+    case COLUMN_COUNT:
         return COMPARE_NUMBER;
-    case 4:
-    case 5:
+    case COLUMN_FIRST_DATE:
+    case COLUMN_LAST_DATE:
         return COMPARE_DATE;
     }
     return COMPARE_TEXT;

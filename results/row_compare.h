@@ -11,8 +11,10 @@
 
 #include <stddef.h>
 
-/* Columns of the result list, and the room of one cell text (terminator included). */
-enum { SORT_COLUMN_COUNT = 9, SORT_CELL_SIZE = 260 };
+#include "search/result_format.h"
+
+/* The room of one cell text compared (terminator included); the columns are ResultColumnIndex. */
+enum { SORT_CELL_SIZE = 260 };
 
 /* How a column compares. */
 enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };

@@ -11,6 +11,25 @@
 
 #include <stddef.h>
 
+/* The columns of the result list, in display order. The cells, the sort's comparisons, the export
+ * and the import all index a row by these. */
+typedef enum ResultColumnIndex {
+    COLUMN_PATIENT_NUMBER = 0, /* "N° dossier" */
+    COLUMN_NAME = 1,           /* "Nom Patient" */
+    COLUMN_AGE = 2,            /* "Age" */
+    COLUMN_COUNT = 3,          /* "Nombre d'occurences" */
+    COLUMN_FIRST_DATE = 4,     /* "Première occurence" */
+    COLUMN_LAST_DATE = 5,      /* "Dernière occurence" */
+    COLUMN_AUTHORS = 6,        /* "Médecin" */
+    COLUMN_SS_NUMBER = 7,      /* "N° SS" */
+    COLUMN_SCHEME = 8,         /* "Régime" */
+    RESULT_COLUMN_COUNT = 9
+} ResultColumnIndex;
+
+/* Header images of the result list's small image list (set up by the sort, results/sort.h): 0 a
+ * white square, 1 the ascending triangle, 2 the descending triangle, 3 blank (no sort shown). */
+enum { SORT_IMAGE_ASCENDING = 1, SORT_IMAGE_DESCENDING = 2, SORT_IMAGE_NONE = 3 };
+
 enum { SCHEME_VALUE_SIZE = 260 };
 
 /* The values of keys 1..count of the scheme section, in key order, up to the first empty one. */

@@ -16,7 +16,7 @@
 
 #include "search/result_format.h"
 
-enum { RESULT_COLUMN_COUNT = 9, RESULT_CELL_SIZE = 500 };
+enum { RESULT_CELL_SIZE = 500 };
 
 /* One sort-direction byte per list column, allocated by CreateResultColumns; NULL before. */
 extern unsigned char* SortDirections;

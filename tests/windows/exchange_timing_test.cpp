@@ -82,7 +82,7 @@ TEST_F(ExchangeTiming, DISABLED_ExportTenThousandRows) {
     }
     ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), ROWS);
     const char* names[4] = {"", "text", "tab-separated", "HTML"};
-    for (int format = EXPORT_FORMAT_TEXT; format <= EXPORT_FORMAT_HTML; format++) {
+    for (int format = EXPORT_TEXT; format <= EXPORT_HTML; format++) {
         for (int i = 0; i < REPEATS; i++) {
             char path[EXPORT_PATH_SIZE];
             snprintf(path, sizeof path, "%stiming", folder.c_str());
@@ -130,7 +130,7 @@ TEST_F(ExchangeTiming, DISABLED_ImportTenThousandLines) {
     }
     char path[EXPORT_PATH_SIZE];
     snprintf(path, sizeof path, "%ssource.xls", folder.c_str());
-    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, path, sizeof path),
+    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path),
               EXPORT_DONE);
     std::string exported = ReadWholeFile(path);
     size_t headerEnd = exported.find("\r\n") + 2;
@@ -150,11 +150,11 @@ TEST_F(ExchangeTiming, DISABLED_ImportTenThousandLines) {
         ResetResults(dialog);
         LARGE_INTEGER a, b, c;
         QueryPerformanceCounter(&a);
-        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD, big.c_str()), IMPORT_DONE);
+        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_ADD, big.c_str()), IMPORT_DONE);
         QueryPerformanceCounter(&b);
         ASSERT_EQ(PatientsWithHits, (int)patients.size());
         ASSERT_EQ(OccurrenceTotal, 2 * ROWS);
-        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT, big.c_str()),
+        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT, big.c_str()),
                   IMPORT_DONE);
         QueryPerformanceCounter(&c);
         ASSERT_EQ(PatientsWithHits, 0);
