@@ -133,9 +133,7 @@ static void WriteListExport(ExportSink* sink, HWND mainWindow, HWND list, int fo
     int widths[RESULT_COLUMN_COUNT];
     if (format == EXPORT_HTML) {
         char title[EXPORT_TITLE_SIZE];
-        title[0] = 0;
-        SendMessageA(mainWindow, WM_GETTEXT, (WPARAM)sizeof title, (LPARAM)title);
-        title[sizeof title - 1] = 0;
+        ReadWindowText(mainWindow, title, sizeof title);
         WriteHtmlPrologue(sink, title);
     }
     int rows = list != NULL ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;

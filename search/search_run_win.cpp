@@ -42,6 +42,7 @@
 
 #include "base/alloc.h"
 #include "base/str.h"
+#include "base/ui.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
 #include "host/records.h"
@@ -123,11 +124,9 @@ static void ReadInputs(SearchRun* run) {
     run->pattern[0] = 0;
     run->display[0] = 0;
     if (!noForm) {
-        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->pattern);
-        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->display);
+        ReadControlText(run->window, IDC_SEARCH_TEXT, run->pattern, SEARCH_TEXT_SIZE);
+        ReadControlText(run->window, IDC_SEARCH_TEXT, run->display, SEARCH_TEXT_SIZE);
     }
-    run->pattern[SEARCH_TEXT_SIZE - 1] = 0;
-    run->display[SEARCH_TEXT_SIZE - 1] = 0;
 }
 
 static void OpenTables(SearchRun* run) {
