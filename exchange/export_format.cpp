@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-void ExportWrite(ExportSink* sink, const char* bytes, size_t n) {
+static void ExportWrite(ExportSink* sink, const char* bytes, size_t n) {
     if (sink->failed || n == 0) return;
     if (!sink->write(sink->context, bytes, n)) sink->failed = 1;
 }

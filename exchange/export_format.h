@@ -29,8 +29,6 @@ typedef struct ExportSink {
     int failed;          /* set by the first write that fails; later writes are skipped */
 } ExportSink;
 
-void ExportWrite(ExportSink* sink, const char* bytes, size_t n);
-
 /* The format's extension (".txt", ".xls", ".html"); NULL for an unknown format. */
 const char* ExportExtension(int format);
 

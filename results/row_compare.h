@@ -16,10 +16,6 @@
 /* The room of one cell text compared (terminator included); the columns are ResultColumnIndex. */
 enum { SORT_CELL_SIZE = 260 };
 
-/* How a column compares. */
-enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
-int ColumnCompareRule(int column);
-
 /* Negative when text a goes before text b in the column sorted in the given direction (0 ascending,
  * non-zero descending), 0 when they compare equal, positive otherwise. */
 int CompareCellTexts(int column, const char* a, const char* b, int descending);

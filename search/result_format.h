@@ -44,13 +44,6 @@ typedef struct SchemeTable {
 int SchemeTableAdd(SchemeTable* table, const char* value);
 void SchemeTableFree(SchemeTable* table);
 
-/* One step of the lookup over the value of one key: */
-enum {
-    SCHEME_STOP = 0, /* the lookup ends with an empty name */
-    SCHEME_NEXT = 1, /* not this code: go on with the next key */
-    SCHEME_FOUND = 2 /* the name is in the output */
-};
-int SchemeLookupStep(const char* value, int code, char* name, size_t size);
 /* Looks the code up in the table; the output is empty when no entry gives a name. */
 void LookupSchemeInTable(const SchemeTable* table, int code, char* name, size_t size);
 

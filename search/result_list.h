@@ -36,11 +36,6 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
  * any document. */
 void ReleaseListedRecords(HWND mainWindow);
 
-/* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
- * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
- * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */
-void LoadSchemeTable(SchemeTable* table);
-
 /* The scheme name for `code` as the scheme file gives it, or an empty output. Reads the file. */
 void LookupSchemeName(char* output, size_t size, int code);
 

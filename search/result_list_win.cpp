@@ -125,7 +125,10 @@ void CreateResultColumns(HWND mainWindow) {
     if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 
-void LoadSchemeTable(SchemeTable* table) {
+/* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
+ * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
+ * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */
+static void LoadSchemeTable(SchemeTable* table) {
     table->values = NULL;
     table->count = 0;
     table->capacity = 0;
