@@ -57,9 +57,6 @@
 
 char LastSearchText[SEARCH_TEXT_SIZE];
 
-/* Folder record size handed to OpenDossiers by every run. */
-enum { FOLDER_TABLE_MODE = 1365 };
-
 /* What one run works with. */
 typedef struct SearchRun {
     HWND window;                    /* the main window */

@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     FoldTextInPlace(pattern);
     int family = SearchFamilyOf(mode);
     HGLOBAL patients = OpenPatients(0);
-    HGLOBAL folders = OpenDossiers(1365, 0, 0, 0);
+    HGLOBAL folders = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
     HGLOBAL fileOrd = OpenFileOrdonnances(0), fileCou = OpenFileCourriers(0);
     HGLOBAL sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
     Pass pass = {family, pattern, GlobalLock(folders), 0, 0};
