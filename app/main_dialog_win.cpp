@@ -21,7 +21,6 @@
 
 #include "app/layout.h"
 #include "app/layout_win.h"
-#include "search/search_state.h"
 #include "base/ui.h"
 #include "catalogue/catalogue.h"
 #include "exchange/export.h"
@@ -35,7 +34,7 @@
 #include "search/match_win.h"
 #include "search/result_list.h"
 #include "search/search_run.h"
-
+#include "search/search_state.h"
 
 /* Link cursor (resource 103), loaded once at initialisation. */
 static HCURSOR LinkCursor;
@@ -156,19 +155,19 @@ static void RouteCommand(HWND dialog, int id) {
         ShowCommandMenu(dialog, IDM_IMPORT);
         break;
     case IDM_EXPORT_TEXT:
-        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TEXT);
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_TEXT);
         break;
     case IDM_EXPORT_EXCEL:
-        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED);
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_EXCEL);
         break;
     case IDM_EXPORT_HTML:
-        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_HTML);
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_HTML);
         break;
     case IDM_IMPORT_ADD:
-        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD);
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_ADD);
         break;
     case IDM_IMPORT_SUBTRACT:
-        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT);
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT);
         break;
     case IDC_OPEN:
         OpenSelectedRow(dialog);

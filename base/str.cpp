@@ -6,7 +6,8 @@
 
 size_t StrLenBounded(const char* s, size_t max) {
     size_t n = 0;
-    while (n < max && s[n] != 0) n++;
+    while (n < max && s[n] != 0)
+        n++;
     return n;
 }
 
@@ -69,7 +70,8 @@ int StrFormat(char* dst, size_t size, const char* fmt, ...) {
 
 int StrLeadingInt(const char* s) {
     if (s == NULL) return 0;
-    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r') s++;
+    while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r')
+        s++;
     int negative = 0;
     if (*s == '+' || *s == '-') {
         negative = *s == '-';
@@ -84,4 +86,61 @@ int StrLeadingInt(const char* s) {
     if (value > 2147483647LL) return 2147483647;
     if (value < -2147483648LL) return (int)(-2147483647 - 1);
     return (int)value;
+}
+
+static unsigned char LowerAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + 32) : c;
+}
+
+int StrCompareNoCase(const char* a, const char* b) {
+    if (a == NULL) a = "";
+    if (b == NULL) b = "";
+    for (;; a++, b++) {
+        int x = LowerAscii((unsigned char)*a), y = LowerAscii((unsigned char)*b);
+        if (x != y || x == 0) return x - y;
+    }
+}
+
+const char* StrFindNoCase(const char* text, const char* pattern) {
+    if (text == NULL || pattern == NULL) return NULL;
+    if (pattern[0] == 0) return text;
+    for (const char* start = text; *start != 0; start++) {
+        size_t i = 0;
+        while (pattern[i] != 0 && start[i] != 0 &&
+               LowerAscii((unsigned char)start[i]) == LowerAscii((unsigned char)pattern[i])) {
+            i++;
+        }
+        if (pattern[i] == 0) return start;
+    }
+    return NULL;
+}
+
+/* Windows-1252 capital to small letter; every other byte unchanged. */
+static unsigned char LowerCp1252(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return (unsigned char)(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return (unsigned char)(c + 32);
+    switch (c) {
+    case 0x8A:
+        return 0x9A; /* Š */
+    case 0x8C:
+        return 0x9C; /* Œ */
+    case 0x8E:
+        return 0x9E; /* Ž */
+    case 0x9F:
+        return 0xFF; /* Ÿ */
+    }
+    return c;
+}
+
+int StrEqualNoCase1252N(const char* a, const char* b, size_t max) {
+    if (max == 0) return 0;
+    if (a == NULL) a = "";
+    if (b == NULL) b = "";
+    for (size_t i = 0; i < max; i++) {
+        unsigned char ca = LowerCp1252((unsigned char)a[i]);
+        unsigned char cb = LowerCp1252((unsigned char)b[i]);
+        if (ca != cb) return 0;
+        if (ca == 0) return 1;
+    }
+    return 1; /* equal over the whole bounded length */
 }

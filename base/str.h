@@ -33,4 +33,19 @@ int StrLeadingInt(const char* s);
 /* Length of the text, reading at most max bytes. */
 size_t StrLenBounded(const char* s, size_t max);
 
+/* Comparisons that ignore case. The ASCII ones fold only 'A'..'Z' and compare every other byte as
+ * itself (an accented letter matches only itself); the Windows-1252 one also folds the accented
+ * capitals, as the file system does for folder names. A NULL text reads as the empty text. */
+
+/* _stricmp: the difference of the first differing pair of bytes, the ASCII capitals taken as small
+ * letters (unsigned bytes); 0 for equal texts. */
+int StrCompareNoCase(const char* a, const char* b);
+/* The first occurrence of pattern in text, ignoring ASCII case; the text itself for an empty
+ * pattern; NULL when there is none or either is NULL. */
+const char* StrFindNoCase(const char* text, const char* pattern);
+/* 1 when the texts are equal over at most max bytes (or up to their end), ignoring the case of the
+ * Windows-1252 letters (A-Z, À-Þ except ×, and Š Œ Ž Ÿ); 0 otherwise, and always 0 for max 0:
+ * nothing compared proves nothing equal. */
+int StrEqualNoCase1252N(const char* a, const char* b, size_t max);
+
 #endif

@@ -35,4 +35,10 @@ int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style
 HINSTANCE ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
                     const char* directory, int show);
 
+/* Reads the text of window `window` (ReadWindowText) or of its control `id` (ReadControlText) into
+ * `out`, cut to size - 1 bytes and always terminated, whatever the window answers; an empty text
+ * when there is no such window or control. Nothing is written for size 0. Returns the length read. */
+size_t ReadWindowText(HWND window, char* out, size_t size);
+size_t ReadControlText(HWND window, int id, char* out, size_t size);
+
 #endif

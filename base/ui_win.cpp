@@ -15,3 +15,22 @@ HINSTANCE ShellOpen(HWND owner, const char* verb, const char* file, const char* 
                     const char* directory, int show) {
     return g_shellExecute(owner, verb, file, parameters, directory, show);
 }
+
+size_t ReadWindowText(HWND window, char* out, size_t size) {
+    if (out == NULL || size == 0) return 0;
+    out[0] = 0;
+    if (window != NULL) {
+        /* WM_GETTEXT takes an int-sized count; a larger buffer is simply not filled past it. */
+        WPARAM room = size > 0x7FFFFFFF ? (WPARAM)0x7FFFFFFF : (WPARAM)size;
+        SendMessageA(window, WM_GETTEXT, room, (LPARAM)out);
+    }
+    out[size - 1] = 0;
+    size_t length = 0;
+    while (out[length] != 0)
+        length++;
+    return length;
+}
+
+size_t ReadControlText(HWND window, int id, char* out, size_t size) {
+    return ReadWindowText(window != NULL ? GetDlgItem(window, id) : NULL, out, size);
+}

@@ -17,8 +17,7 @@
 
 #include <commdlg.h>
 
-/* ExportFormat values (the same numbers as EXPORT_TEXT, EXPORT_EXCEL, EXPORT_HTML). */
-enum { EXPORT_FORMAT_TEXT = 1, EXPORT_FORMAT_TABBED = 2, EXPORT_FORMAT_HTML = 3 };
+#include "exchange/export_format.h" /* ExportFormat values: EXPORT_TEXT, EXPORT_EXCEL, EXPORT_HTML */
 
 /* What ExportResultsToPath did. */
 enum {

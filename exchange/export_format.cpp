@@ -5,27 +5,13 @@
 
 #include <string.h>
 
-void ExportWrite(ExportSink* sink, const char* bytes, size_t n) {
+static void ExportWrite(ExportSink* sink, const char* bytes, size_t n) {
     if (sink->failed || n == 0) return;
     if (!sink->write(sink->context, bytes, n)) sink->failed = 1;
 }
 
-static void WriteText(ExportSink* sink, const char* text) { ExportWrite(sink, text, strlen(text)); }
-
-static unsigned char UpperAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 32) : c; }
-
-const char* FindNoCase(const char* text, const char* pattern) {
-    if (text == NULL || pattern == NULL) return NULL;
-    if (pattern[0] == 0) return text;
-    for (const char* start = text; *start != 0; start++) {
-        size_t i = 0;
-        while (pattern[i] != 0 && start[i] != 0 &&
-               UpperAscii((unsigned char)start[i]) == UpperAscii((unsigned char)pattern[i])) {
-            i++;
-        }
-        if (pattern[i] == 0) return start;
-    }
-    return NULL;
+static void WriteText(ExportSink* sink, const char* text) {
+    ExportWrite(sink, text, strlen(text));
 }
 
 const char* ExportExtension(int format) {
@@ -42,7 +28,7 @@ const char* ExportExtension(int format) {
 
 int AddExportExtension(char* path, size_t size, int format) {
     const char* ext = ExportExtension(format);
-    if (ext == NULL || FindNoCase(path, ext) != NULL) return 1;
+    if (ext == NULL || StrFindNoCase(path, ext) != NULL) return 1;
     if (strlen(path) + strlen(ext) + 1 > size) return 0;
     StrAppend(path, size, ext);
     return 1;

@@ -29,12 +29,6 @@ typedef struct ExportSink {
     int failed;          /* set by the first write that fails; later writes are skipped */
 } ExportSink;
 
-void ExportWrite(ExportSink* sink, const char* bytes, size_t n);
-
-/* The first occurrence of pattern in text, comparing the ASCII letters without case and every other
- * byte as itself; the text itself for an empty pattern; NULL when there is none. */
-const char* FindNoCase(const char* text, const char* pattern);
-
 /* The format's extension (".txt", ".xls", ".html"); NULL for an unknown format. */
 const char* ExportExtension(int format);
 
@@ -46,8 +40,9 @@ int AddExportExtension(char* path, size_t size, int format);
 void WriteHtmlPrologue(ExportSink* sink, const char* title);
 
 /* Writes one cell. The cell buffer holds EXPORT_CELL_SIZE bytes and is changed in place (the
- * fixed-width form fills it out, the tab-separated form turns TAB, CR and LF into spaces); width is the column's displayed width in pixels. A fixed-width cell
- * wider than the buffer is cut to EXPORT_CELL_SIZE - 2 characters and its bar. */
+ * fixed-width form fills it out, the tab-separated form turns TAB, CR and LF into spaces); width is the
+ * column's displayed width in pixels. A fixed-width cell wider than the buffer is cut to EXPORT_CELL_SIZE - 2
+ * characters and its bar. */
 void WriteExportCell(ExportSink* sink, char* cell, int format, int width);
 
 /* Ends a row: "</tr>" for HTML, CR LF otherwise. */

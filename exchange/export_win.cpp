@@ -31,6 +31,7 @@
 #include "base/str.h"
 #include "base/ui.h"
 #include "exchange/export_format.h"
+#include "search/result_format.h"
 
 /* OPENFILENAME as of Windows NT 4, accepted by every version: 76 bytes in the 32-bit program, the
  * pointer-sized layout's own size in a 64-bit build (a fixed 76 there makes the dialog fail silently). */
@@ -38,7 +39,6 @@
 
 enum {
     FILE_DIALOG_FLAGS = 0x80006, /* OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY */
-    EXPORT_MAX_COLUMNS = 64,     /* columns read; the result list has nine */
     EXPORT_MESSAGE_SIZE = 400    /* an error box's text: the path is at most 259 characters */
 };
 
@@ -70,11 +70,11 @@ int ChooseSaveFile(HWND owner, const char* filter, char* path, int pathSize) {
 
 const char* ExportFilter(int exportFormat) {
     switch (exportFormat) {
-    case EXPORT_FORMAT_TEXT:
+    case EXPORT_TEXT:
         return "Fichiers Texte\0*.TXT\0Tous les fichiers\0*.*\0";
-    case EXPORT_FORMAT_TABBED:
+    case EXPORT_EXCEL:
         return "Fichiers Excel\0*.XLS\0Tous les fichiers\0*.*\0";
-    case EXPORT_FORMAT_HTML:
+    case EXPORT_HTML:
         return "Fichiers HTML\0*.HTML\0Tous les fichiers\0*.*\0";
     }
     return NULL;
@@ -132,17 +132,15 @@ static void ReadCell(HWND list, int row, int column, char* cell) {
 /* Writes the whole list into the sink. */
 static void WriteListExport(ExportSink* sink, HWND mainWindow, HWND list, int format) {
     char cell[EXPORT_CELL_SIZE];
-    int widths[EXPORT_MAX_COLUMNS];
+    int widths[RESULT_COLUMN_COUNT];
     if (format == EXPORT_HTML) {
         char title[EXPORT_TITLE_SIZE];
-        title[0] = 0;
-        SendMessageA(mainWindow, WM_GETTEXT, (WPARAM)sizeof title, (LPARAM)title);
-        title[sizeof title - 1] = 0;
+        ReadWindowText(mainWindow, title, sizeof title);
         WriteHtmlPrologue(sink, title);
     }
     int rows = list != NULL ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;
     int columns = 0;
-    while (list != NULL && columns < EXPORT_MAX_COLUMNS &&
+    while (list != NULL && columns < RESULT_COLUMN_COUNT &&
            ReadColumn(list, columns, cell, &widths[columns])) {
         WriteExportCell(sink, cell, format, widths[columns]);
         columns++;

@@ -9,9 +9,8 @@
  * The import writes the hit table, which a running search writes too without a lock: it is refused
  * with a warning box while a search is starting or running, and changes nothing then.
  *
- * The file is read through the chunked line reader of exchange/import_lines.h; OpenImportFile,
- * ReadImportLine and CloseImportFile keep its one process-wide state (one import at a time, on the
- * interface thread). */
+ * The file is read through the chunked line reader of exchange/import_lines.h (ReadImportLine); the
+ * open file and its reader are locals of the import. */
 #ifndef SONDREL_EXCHANGE_IMPORT_H
 #define SONDREL_EXCHANGE_IMPORT_H
 
@@ -19,8 +18,7 @@
 
 #include "exchange/import_lines.h"
 
-/* ImportMode values (the same numbers as IMPORT_ADD, IMPORT_SUBTRACT). */
-enum { IMPORT_MODE_ADD = 1, IMPORT_MODE_SUBTRACT = 2 };
+#include "exchange/import_apply.h" /* ImportMode values: IMPORT_ADD, IMPORT_SUBTRACT */
 
 /* What ImportResultsFromPath did. */
 enum {
@@ -44,17 +42,8 @@ int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const cha
 /* The open-file twin of ChooseSaveFile (exchange/export.h), with the same settings. */
 int ChooseOpenFile(HWND owner, const char* filter, char* path, int pathSize);
 
-/* Opens the file for reading (a missing one is created empty, as the dialog does not require it to
- * exist) and reads its first chunk. Returns 0 when it cannot be opened. */
-int OpenImportFile(const char* path);
-/* The next line of the open file into line (size bytes): its length, 0 for an empty line, -1 at the
- * end. *tooLong is set when the line was longer than the buffer. */
-int ReadImportLine(char* line, int size, int* tooLong);
 /* Reads the next chunk of the open file for the line reader: ReadFile, answering -1 when it fails.
  * Tests replace it to make a read fail part-way through a file; the product never does. */
 extern ImportReadFn g_importChunkRead;
-
-/* Closes the file opened by OpenImportFile (nothing when none is open). */
-void CloseImportFile(void);
 
 #endif

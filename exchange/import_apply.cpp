@@ -9,17 +9,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-/* Equal texts ignoring the case of the ASCII letters only. */
-static int EqualIgnoringAsciiCase(const char* a, const char* b) {
-    for (;; a++, b++) {
-        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x >= 'A' && x <= 'Z') x = (unsigned char)(x + 32);
-        if (y >= 'A' && y <= 'Z') y = (unsigned char)(y + 32);
-        if (x != y) return 0;
-        if (x == 0) return 1;
-    }
-}
-
 static int32_t SaturatingAdd(int32_t a, int64_t b) {
     int64_t sum = (int64_t)a + b;
     if (sum > INT32_MAX) return INT32_MAX;
@@ -78,23 +67,25 @@ int ApplyImportLine(const char* line, int length, int tooLong, int mode, ImportP
     int32_t count = 0;
     uint32_t first = 0, last = 0;
     PatientHits* record = NULL;
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_NAME */
     record = RecordForPatient(n);
     if (record == NULL) return IMPORT_LINE_DROPPED;
     name[0] = 0;
     if (patientName != NULL) patientName(context, n, name, sizeof name);
-    if (!EqualIgnoringAsciiCase(name, field)) goto reject;
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* age, not used */
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (StrCompareNoCase(name, field) != 0) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_AGE, not used */
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_COUNT */
     count = StrLeadingInt(field);
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_FIRST_DATE */
     first = ImportDateField(field);
-    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject;
+    if (!ImportNextField(&fields, field, sizeof field, NULL)) goto reject; /* COLUMN_LAST_DATE */
     last = ImportDateField(field);
-    if (!ImportNextField(&fields, author, sizeof author, &authorWhole)) goto reject;
-    if (mode == IMPORT_SUBTRACT) ApplySubtract(record, count, first, last);
-    else ApplyAdd(record, count, first, last, author, authorWhole);
-    /* Field 8 must exist; a line without it is rejected, but what it changed stays. */
+    if (!ImportNextField(&fields, author, sizeof author, &authorWhole)) goto reject; /* COLUMN_AUTHORS */
+    if (mode == IMPORT_SUBTRACT)
+        ApplySubtract(record, count, first, last);
+    else
+        ApplyAdd(record, count, first, last, author, authorWhole);
+    /* Field 8 (COLUMN_SS_NUMBER) must exist; a line without it is rejected, but what it changed stays. */
     result = ImportNextField(&fields, field, sizeof field, NULL) ? IMPORT_LINE_APPLIED : IMPORT_LINE_REJECTED;
 reject:
     RemoveIfEmpty(n);

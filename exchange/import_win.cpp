@@ -46,9 +46,11 @@
 
 enum { IMPORT_PATH_SIZE = 260, IMPORT_PROMPT_SIZE = IMPORT_PROMPT_LINE_CHARS + 64 };
 
-/* The open file and its reader: one import at a time, on the interface thread. */
-static HANDLE ImportFile = INVALID_HANDLE_VALUE;
-static ImportLineReader ImportReader;
+/* The file an import reads and its line reader; a local of the import. */
+typedef struct ImportSource {
+    HANDLE file;             /* the open file */
+    ImportLineReader reader; /* reads it in chunks through g_importChunkRead */
+} ImportSource;
 
 /* The three host tables, each handle locked for the whole import. */
 typedef struct ImportTables {
@@ -75,29 +77,14 @@ static int ReadFromFile(void* context, char* buf, int size) {
 
 ImportReadFn g_importChunkRead = ReadFromFile;
 
-int OpenImportFile(const char* path) {
-    CloseImportFile();
-    ImportFile =
+/* Opens the file for reading (a missing one is created empty, as the dialog does not require it to
+ * exist) and reads its first chunk. Returns 0 when it cannot be opened. */
+static int OpenImportFile(ImportSource* source, const char* path) {
+    source->file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (ImportFile == INVALID_HANDLE_VALUE) return 0;
-    ImportReaderStart(&ImportReader, g_importChunkRead, (void*)ImportFile);
+    if (source->file == INVALID_HANDLE_VALUE) return 0;
+    ImportReaderStart(&source->reader, g_importChunkRead, (void*)source->file);
     return 1;
-}
-
-int ReadImportLine(char* line, int size, int* tooLong) {
-    if (ImportFile == INVALID_HANDLE_VALUE) {
-        if (size > 0) line[0] = 0;
-        if (tooLong != NULL) *tooLong = 0;
-        return -1;
-    }
-    return ReadImportLine(&ImportReader, line, size, tooLong);
-}
-
-void CloseImportFile(void) {
-    if (ImportFile != INVALID_HANDLE_VALUE) CloseHandle(ImportFile);
-    ImportFile = INVALID_HANDLE_VALUE;
-    ImportReader.count = 0;
-    ImportReader.pos = 0;
 }
 
 /* Opens and locks the three tables. The patient record is required (the names are read into it);
@@ -166,12 +153,13 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
     char line[IMPORT_LINE_SIZE];
     int result = IMPORT_NOT_OPENED;
     SearchStartTick = GetTickCount();
-    if (OpenImportFile(path)) {
+    ImportSource source;
+    if (OpenImportFile(&source, path)) {
         int tooLong = 0;
         result = IMPORT_DONE;
-        ReadImportLine(line, sizeof line, &tooLong); /* the header line */
+        ReadImportLine(&source.reader, line, sizeof line, &tooLong); /* the header line */
         for (;;) {
-            int length = ReadImportLine(line, sizeof line, &tooLong);
+            int length = ReadImportLine(&source.reader, line, sizeof line, &tooLong);
             if (length < 0) break;
             int applied =
                 ApplyImportLine(line, length, tooLong, importMode, ReadPatientName, tables->patient);
@@ -180,9 +168,8 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
                 break;
             }
         }
-        int readFailed = ImportReader.failed;
-        CloseImportFile();
-        if (readFailed && result == IMPORT_DONE) {
+        CloseHandle(source.file);
+        if (source.reader.failed && result == IMPORT_DONE) {
             ReportReadFailure(mainWindow, path);
             result = IMPORT_READ_FAILED;
         }
@@ -208,7 +195,7 @@ static void WarnImportRefused(HWND mainWindow) {
 }
 
 int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const char* path) {
-    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return IMPORT_NO_TABLES;
+    if (importMode != IMPORT_ADD && importMode != IMPORT_SUBTRACT) return IMPORT_NO_TABLES;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
         return IMPORT_REFUSED;
@@ -224,7 +211,7 @@ int ImportResultsFromPath(HWND mainWindow, int listId, int importMode, const cha
 }
 
 void ImportResults(HWND mainWindow, int listId, int importMode) {
-    if (importMode != IMPORT_MODE_ADD && importMode != IMPORT_MODE_SUBTRACT) return;
+    if (importMode != IMPORT_ADD && importMode != IMPORT_SUBTRACT) return;
     if (SearchActive()) {
         WarnImportRefused(mainWindow);
         return;

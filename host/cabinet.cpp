@@ -1,6 +1,8 @@
 /* The current cabinet's process-wide texts and the portable parts of opening it: the host version
- * levels, the case-insensitive directory comparison and registry text checking (see cabinet.h). */
+ * levels, registry text checking (see cabinet.h). */
 #include "host/cabinet.h"
+
+#include "base/str.h"
 
 char CabinetsRoot[CABINET_TEXT_SIZE];
 char CabinetName[CABINET_TEXT_SIZE];
@@ -20,36 +22,6 @@ int HostLevelFromVersion(unsigned major, unsigned minor) {
         return 2;
     }
     return 0;
-}
-
-/* Windows-1252 capital to small letter; every other byte unchanged. */
-static unsigned char LowerCp1252(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return (unsigned char)(c + 32);
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return (unsigned char)(c + 32);
-    switch (c) {
-    case 0x8A:
-        return 0x9A; /* Š */
-    case 0x8C:
-        return 0x9C; /* Œ */
-    case 0x8E:
-        return 0x9E; /* Ž */
-    case 0x9F:
-        return 0xFF; /* Ÿ */
-    }
-    return c;
-}
-
-int SameDirectoryName(const char* a, const char* b, size_t max) {
-    if (max == 0) return 0; /* nothing compared proves nothing equal */
-    if (a == NULL) a = "";
-    if (b == NULL) b = "";
-    for (size_t i = 0; i < max; i++) {
-        unsigned char ca = LowerCp1252((unsigned char)a[i]);
-        unsigned char cb = LowerCp1252((unsigned char)b[i]);
-        if (ca != cb) return 0;
-        if (ca == 0) return 1;
-    }
-    return 1; /* equal over the whole bounded length */
 }
 
 void AcceptRegistryText(char* buf, size_t size, int ok, size_t length) {

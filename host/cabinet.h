@@ -28,12 +28,6 @@ extern int32_t HostApiLevel;                     /* 0 unknown, 1 or 2 */
 /* Host level of an HDSV.DLL file version: 1, 2, or 0 for a version this program does not know. */
 int HostLevelFromVersion(unsigned major, unsigned minor);
 
-/* 1 when two directory names are equal ignoring case, else 0. Letters are matched in both cases
- * as Windows-1252 has them (A-Z, the accented capitals 0xC0-0xDE but 0xD7, and Š Œ Ž Ÿ); each text
- * is read at most `max` bytes, so an unterminated record field cannot be overrun. Two texts equal
- * over all `max` bytes count as equal; a bound of 0 compares nothing and answers 0. */
-int SameDirectoryName(const char* a, const char* b, size_t max);
-
 /* Makes a registry read into buf[size] a terminated text. `ok` says the read succeeded and the
  * value is a string; `length` is the byte count the read reported. The text is emptied when the
  * read failed, and when the value fills the buffer without a terminator (too long, see above). */

@@ -76,7 +76,7 @@ static void FindCabinetPass(char* pass, size_t passSize, char* cabinetName) {
         for (int index = 1; index <= MAX_PASS_RECORDS; index++) {
             int more = ReadPasses(index, record, cabinetName);
             cabinetName[CABINET_NAME_SIZE - 1] = 0;
-            if (SameDirectoryName(record + PASS_DIRECTORY, CabinetDirectory, directoryRoom)) {
+            if (StrEqualNoCase1252N(record + PASS_DIRECTORY, CabinetDirectory, directoryRoom)) {
                 StrCopyN(pass, passSize, record + PASS_STRING, PASS_STRING_SIZE);
                 break;
             }

@@ -42,6 +42,8 @@ HDAPI_DECL int HDAPI_CALL ReadPasses(int index, void* passRecord, char* cabinetN
 /* Tables. The handle is locked by the caller for the whole use, then unlocked and handed back. */
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenPatients(int mode);
 HDAPI_DECL void HDAPI_CALL ClosePatients(HGLOBAL table);
+/* OpenDossiers is given FOLDER_TABLE_MODE, 0, 0, 0 by every caller. */
+enum { FOLDER_TABLE_MODE = 1365 };
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenDossiers(int a, int b, int c, int d);
 HDAPI_DECL void HDAPI_CALL CloseDossiers(HGLOBAL table);
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenInfoSesam(int mode);

@@ -26,10 +26,6 @@ const char* RecordText(const void* record, size_t offset) {
     return (const char*)record + offset;
 }
 
-char* RecordTextMut(void* record, size_t offset) {
-    return (char*)record + offset;
-}
-
 int SetRecordText(void* record, size_t offset, size_t size, const char* text) {
     return StrCopy((char*)record + offset, size, text);
 }

@@ -79,7 +79,6 @@ void SetRecordU32(void* record, size_t offset, uint32_t value);
 uint8_t RecordU8(const void* record, size_t offset);
 /* The text at offset; always terminated within `size` bytes by the caller's buffer layout. */
 const char* RecordText(const void* record, size_t offset);
-char* RecordTextMut(void* record, size_t offset);
 /* Copies `text` into the field, cut to size-1 bytes and terminated. Returns 0 if it was cut. */
 int SetRecordText(void* record, size_t offset, size_t size, const char* text);
 

@@ -6,26 +6,20 @@
 #include <stdint.h>
 #include <string.h>
 
-int ColumnCompareRule(int column) {
+/* How a column compares. */
+enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
+
+static int ColumnCompareRule(int column) {
     switch (column) {
-    case 2:
+    case COLUMN_AGE:
         return COMPARE_LEADING_DIGITS;
-    case 3:
+    case COLUMN_COUNT:
         return COMPARE_NUMBER;
-    case 4:
-    case 5:
+    case COLUMN_FIRST_DATE:
+    case COLUMN_LAST_DATE:
         return COMPARE_DATE;
     }
     return COMPARE_TEXT;
-}
-
-int CompareNoCaseAscii(const char* a, const char* b) {
-    for (;; a++, b++) {
-        int x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x >= 'A' && x <= 'Z') x += 32;
-        if (y >= 'A' && y <= 'Z') y += 32;
-        if (x != y || x == 0) return x - y;
-    }
 }
 
 /* The value of the digits at the start of the text (nothing else skipped), as atoi would read the
@@ -69,9 +63,9 @@ int CompareCellTexts(int column, const char* a, const char* b, int descending) {
         char ka[SORT_CELL_SIZE], kb[SORT_CELL_SIZE];
         DateSortKey(a, ka, sizeof ka);
         DateSortKey(b, kb, sizeof kb);
-        r = CompareNoCaseAscii(ka, kb);
+        r = StrCompareNoCase(ka, kb);
     } else {
-        r = CompareNoCaseAscii(a, b);
+        r = StrCompareNoCase(a, b);
     }
     return descending ? -r : r;
 }

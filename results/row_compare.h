@@ -11,16 +11,10 @@
 
 #include <stddef.h>
 
-/* Columns of the result list, and the room of one cell text (terminator included). */
-enum { SORT_COLUMN_COUNT = 9, SORT_CELL_SIZE = 260 };
+#include "search/result_format.h"
 
-/* How a column compares. */
-enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
-int ColumnCompareRule(int column);
-
-/* _stricmp: the difference of the first differing pair of bytes, the ASCII capitals taken as small
- * letters; 0 for equal texts. */
-int CompareNoCaseAscii(const char* a, const char* b);
+/* The room of one cell text compared (terminator included); the columns are ResultColumnIndex. */
+enum { SORT_CELL_SIZE = 260 };
 
 /* Negative when text a goes before text b in the column sorted in the given direction (0 ascending,
  * non-zero descending), 0 when they compare equal, positive otherwise. */

@@ -12,8 +12,9 @@
 #include <stdint.h>
 #include <windows.h>
 
-/* Header images of the list's small image list. */
-enum { SORT_IMAGE_ASCENDING = 1, SORT_IMAGE_DESCENDING = 2, SORT_IMAGE_NONE = 3 };
+#include "search/result_format.h"
+
+/* The header images are SORT_IMAGE_* of search/result_format.h. */
 
 /* Index of the column sorted last; 0 at start. */
 extern int32_t LastSortColumn;

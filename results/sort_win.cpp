@@ -144,7 +144,7 @@ int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
     const PatientHits* a = (const PatientHits*)first;
     const PatientHits* b = (const PatientHits*)second;
     int c = (int)column;
-    int descending = Sort.directions != NULL && c >= 0 && c < SORT_COLUMN_COUNT && Sort.directions[c] != 0;
+    int descending = Sort.directions != NULL && c >= 0 && c < RESULT_COLUMN_COUNT && Sort.directions[c] != 0;
     int r = CompareCellTexts(c, SnapshotText(a), SnapshotText(b), descending);
     if (r != 0 || a == NULL || b == NULL) return r;
     /* Equal texts: the earlier row first, whatever the direction. */
@@ -153,7 +153,8 @@ int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
 
 void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, int32_t* lastSortColumn,
                   int column) {
-    if (sortDirections == NULL || lastSortColumn == NULL || column < 0 || column >= SORT_COLUMN_COUNT) return;
+    if (sortDirections == NULL || lastSortColumn == NULL || column < 0 || column >= RESULT_COLUMN_COUNT)
+        return;
     HWND list = GetDlgItem(mainWindow, listId);
     int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     if (rows <= 0) return;
@@ -163,7 +164,7 @@ void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, in
     if (!TakeSnapshot(list, rows, column)) return;
     SetHeaderImage(list, column, sortDirections[column] != 0 ? SORT_IMAGE_DESCENDING : SORT_IMAGE_ASCENDING);
     int previous = *lastSortColumn;
-    if (previous != column && previous >= 0 && previous < SORT_COLUMN_COUNT)
+    if (previous != column && previous >= 0 && previous < RESULT_COLUMN_COUNT)
         SetHeaderImage(list, previous, SORT_IMAGE_NONE);
     SendMessageA(list, LVM_SORTITEMS, (WPARAM)column, (LPARAM)CompareRows);
     FreeSnapshot();

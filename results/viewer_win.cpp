@@ -58,7 +58,6 @@
 const char* g_richEditLibrary = "RICHED32.DLL";
 
 enum {
-    VIEWER_DOSSIERS_MODE = 1365, /* first argument of OpenDossiers */
     VIEWER_DEFER_WINDOWS = 10,
     VIEWER_MARGIN = 3,
     VIEWER_COMBO_HEIGHT = 15,
@@ -139,7 +138,7 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     Viewer.patients = OpenPatients(0);
     Viewer.patientRecord =
         LockRecord(Viewer.patients, PATIENT_RECORD_SIZE, ScratchPatientRecord, &Viewer.patientsLocked);
-    Viewer.dossiers = OpenDossiers(VIEWER_DOSSIERS_MODE, 0, 0, 0);
+    Viewer.dossiers = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
     Viewer.folderRecord =
         LockRecord(Viewer.dossiers, FOLDER_RECORD_SIZE, ScratchFolderRecord, &Viewer.dossiersLocked);
     Viewer.prescriptionFiles = OpenFileOrdonnances(0);

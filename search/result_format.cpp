@@ -27,7 +27,13 @@ void SchemeTableFree(SchemeTable* table) {
     table->capacity = 0;
 }
 
-int SchemeLookupStep(const char* value, int code, char* name, size_t size) {
+/* One step of the lookup over the value of one key: */
+enum {
+    SCHEME_STOP = 0, /* the lookup ends with an empty name */
+    SCHEME_NEXT = 1, /* not this code: go on with the next key */
+    SCHEME_FOUND = 2 /* the name is in the output */
+};
+static int SchemeLookupStep(const char* value, int code, char* name, size_t size) {
     if (size > 0) name[0] = 0;
     if (value == NULL || value[0] == 0) return SCHEME_STOP;
     const char* firstSep = strchr(value, ';');

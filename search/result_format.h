@@ -11,6 +11,25 @@
 
 #include <stddef.h>
 
+/* The columns of the result list, in display order. The cells, the sort's comparisons, the export
+ * and the import all index a row by these. */
+typedef enum ResultColumnIndex {
+    COLUMN_PATIENT_NUMBER = 0, /* "N° dossier" */
+    COLUMN_NAME = 1,           /* "Nom Patient" */
+    COLUMN_AGE = 2,            /* "Age" */
+    COLUMN_COUNT = 3,          /* "Nombre d'occurences" */
+    COLUMN_FIRST_DATE = 4,     /* "Première occurence" */
+    COLUMN_LAST_DATE = 5,      /* "Dernière occurence" */
+    COLUMN_AUTHORS = 6,        /* "Médecin" */
+    COLUMN_SS_NUMBER = 7,      /* "N° SS" */
+    COLUMN_SCHEME = 8,         /* "Régime" */
+    RESULT_COLUMN_COUNT = 9
+} ResultColumnIndex;
+
+/* Header images of the result list's small image list (set up by the sort, results/sort.h): 0 a
+ * white square, 1 the ascending triangle, 2 the descending triangle, 3 blank (no sort shown). */
+enum { SORT_IMAGE_ASCENDING = 1, SORT_IMAGE_DESCENDING = 2, SORT_IMAGE_NONE = 3 };
+
 enum { SCHEME_VALUE_SIZE = 260 };
 
 /* The values of keys 1..count of the scheme section, in key order, up to the first empty one. */
@@ -25,13 +44,6 @@ typedef struct SchemeTable {
 int SchemeTableAdd(SchemeTable* table, const char* value);
 void SchemeTableFree(SchemeTable* table);
 
-/* One step of the lookup over the value of one key: */
-enum {
-    SCHEME_STOP = 0, /* the lookup ends with an empty name */
-    SCHEME_NEXT = 1, /* not this code: go on with the next key */
-    SCHEME_FOUND = 2 /* the name is in the output */
-};
-int SchemeLookupStep(const char* value, int code, char* name, size_t size);
 /* Looks the code up in the table; the output is empty when no entry gives a name. */
 void LookupSchemeInTable(const SchemeTable* table, int code, char* name, size_t size);
 

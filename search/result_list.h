@@ -16,7 +16,7 @@
 
 #include "search/result_format.h"
 
-enum { RESULT_COLUMN_COUNT = 9, RESULT_CELL_SIZE = 500 };
+enum { RESULT_CELL_SIZE = 500 };
 
 /* One sort-direction byte per list column, allocated by CreateResultColumns; NULL before. */
 extern unsigned char* SortDirections;
@@ -35,11 +35,6 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
  * then deletes every row. The search run calls it, after emptying PatientHitsTable, before it reads
  * any document. */
 void ReleaseListedRecords(HWND mainWindow);
-
-/* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
- * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
- * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */
-void LoadSchemeTable(SchemeTable* table);
 
 /* The scheme name for `code` as the scheme file gives it, or an empty output. Reads the file. */
 void LookupSchemeName(char* output, size_t size, int code);

@@ -77,9 +77,6 @@ static const ResultColumn Columns[RESULT_COLUMN_COUNT] = {
     {"Régime", 250, LVCFMT_LEFT},
 };
 
-/* Header image that shows no sort direction. */
-enum { HEADER_IMAGE_UNSORTED = 3 };
-
 static const char SchemeFileName[] = "caisses.hdc";
 static const char SchemeSection[] = "Régimes";
 
@@ -113,7 +110,7 @@ void CreateResultColumns(HWND mainWindow) {
         column.cx = Columns[i].width;
         column.pszText = (LPSTR)Columns[i].title;
         column.iSubItem = i;
-        column.iImage = HEADER_IMAGE_UNSORTED;
+        column.iImage = SORT_IMAGE_NONE;
         if (SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)i, (LPARAM)&column) >= 0) inserted++;
     }
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -128,7 +125,10 @@ void CreateResultColumns(HWND mainWindow) {
     if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 
-void LoadSchemeTable(SchemeTable* table) {
+/* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
+ * table: the values of keys 1, 2, 3, ... up to the first missing or empty one. A missing file, or a
+ * programs directory too long for a path, gives an empty table. Free it with SchemeTableFree. */
+static void LoadSchemeTable(SchemeTable* table) {
     table->values = NULL;
     table->count = 0;
     table->capacity = 0;
@@ -174,7 +174,7 @@ static void FieldText(char* out, size_t size, const void* record, size_t offset,
     StrCopyN(out, size, RecordText(record, offset), StrLenBounded(RecordText(record, offset), room));
 }
 
-/* Column 8: the insurance scheme's name by the host level, or empty. */
+/* COLUMN_SCHEME: the insurance scheme's name by the host level, or empty. */
 static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* infoSesamRecord,
                        void* extensionsRecord, const SchemeTable* schemes) {
     char keyText[KEY_TEXT_SIZE];
@@ -221,21 +221,21 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
     if (index < 0) return -1;
 
     ComposePatientName(patientRecord, cell, sizeof cell);
-    SetCell(list, index, 1, cell);
+    SetCell(list, index, COLUMN_NAME, cell);
 
     cell[0] = 0;
     if (known) FormatAge(cell, sizeof cell, GetAge(RecordU32(patientRecord, PATIENT_BIRTH_DATE), Today()));
-    SetCell(list, index, 2, cell);
+    SetCell(list, index, COLUMN_AGE, cell);
 
     StrFormat(cell, sizeof cell, "%d", (int)record->occurrenceCount);
-    SetCell(list, index, 3, cell);
+    SetCell(list, index, COLUMN_COUNT, cell);
     FormatPackedDate(cell, sizeof cell, record->firstDate);
-    SetCell(list, index, 4, cell);
+    SetCell(list, index, COLUMN_FIRST_DATE, cell);
     FormatPackedDate(cell, sizeof cell, record->lastDate);
-    SetCell(list, index, 5, cell);
+    SetCell(list, index, COLUMN_LAST_DATE, cell);
 
     record->authors[AUTHORS_TEXT_SIZE - 1] = 0;
-    SetCell(list, index, 6, record->authors);
+    SetCell(list, index, COLUMN_AUTHORS, record->authors);
 
     cell[0] = 0;
     if (known) {
@@ -243,10 +243,10 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
         FieldText(typed, sizeof typed, patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE);
         DigitsOnly(typed, cell, sizeof cell);
     }
-    SetCell(list, index, 7, cell);
+    SetCell(list, index, COLUMN_SS_NUMBER, cell);
 
     SchemeCell(cell, sizeof cell, number, infoSesamRecord, extensionsRecord, schemes);
-    SetCell(list, index, 8, cell);
+    SetCell(list, index, COLUMN_SCHEME, cell);
     return index;
 }
 

@@ -42,6 +42,7 @@
 
 #include "base/alloc.h"
 #include "base/str.h"
+#include "base/ui.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
 #include "host/records.h"
@@ -55,9 +56,6 @@
 #include "search/search_state.h"
 
 char LastSearchText[SEARCH_TEXT_SIZE];
-
-/* Folder record size handed to OpenDossiers by every run. */
-enum { FOLDER_TABLE_MODE = 1365 };
 
 /* What one run works with. */
 typedef struct SearchRun {
@@ -123,11 +121,9 @@ static void ReadInputs(SearchRun* run) {
     run->pattern[0] = 0;
     run->display[0] = 0;
     if (!noForm) {
-        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->pattern);
-        SendToControl(run->window, IDC_SEARCH_TEXT, WM_GETTEXT, SEARCH_TEXT_SIZE, (LPARAM)run->display);
+        ReadControlText(run->window, IDC_SEARCH_TEXT, run->pattern, SEARCH_TEXT_SIZE);
+        ReadControlText(run->window, IDC_SEARCH_TEXT, run->display, SEARCH_TEXT_SIZE);
     }
-    run->pattern[SEARCH_TEXT_SIZE - 1] = 0;
-    run->display[SEARCH_TEXT_SIZE - 1] = 0;
 }
 
 static void OpenTables(SearchRun* run) {

@@ -30,9 +30,8 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "base/ui.h"
-#include "search/search_state.h"
 #include "base/str.h"
+#include "base/ui.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
 #include "host/records.h"
@@ -43,6 +42,7 @@
 #include "search/result_list.h"
 #include "search/search_run.h"
 #include "search/search_run_plan.h"
+#include "search/search_state.h"
 
 static LARGE_INTEGER Frequency;
 
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     FoldTextInPlace(pattern);
     int family = SearchFamilyOf(mode);
     HGLOBAL patients = OpenPatients(0);
-    HGLOBAL folders = OpenDossiers(1365, 0, 0, 0);
+    HGLOBAL folders = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
     HGLOBAL fileOrd = OpenFileOrdonnances(0), fileCou = OpenFileCourriers(0);
     HGLOBAL sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
     Pass pass = {family, pattern, GlobalLock(folders), 0, 0};

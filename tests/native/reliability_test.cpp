@@ -251,14 +251,6 @@ TEST(HelpersForAnySize, ParseFormListWithoutTextIsAnEmptyCatalogue) {
     ReleaseFormCatalogue(empty);
 }
 
-TEST(HelpersForAnySize, DirectoryCompareWithBoundZeroIsNeverEqual) {
-    EXPECT_FALSE(SameDirectoryName("CAB1", "CAB2", 0));
-    EXPECT_FALSE(SameDirectoryName("CAB1", "cab1", 0));
-    EXPECT_FALSE(SameDirectoryName(nullptr, nullptr, 0));
-    EXPECT_TRUE(SameDirectoryName("CAB1", "cab1", 1));
-    EXPECT_TRUE(SameDirectoryName(nullptr, nullptr, 1));
-}
-
 // ---- mend: a read error part-way through an import file ------------------------------------------
 
 // Hands out `text` in chunks of `chunk` bytes; the read numbered `failAt` (1 = the first) fails.

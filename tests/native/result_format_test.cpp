@@ -26,17 +26,17 @@ struct Table {
 TEST(SchemeLookup, NameBetweenTheFirstTwoSeparators) {
     Table t({"01;R\xe9gime g\xe9n\xe9ral;", "02;R\xe9gime agricole", "3;Mines;x;y"});
     EXPECT_EQ(t.Lookup(1), "R\xe9gime g\xe9n\xe9ral");
-    EXPECT_EQ(t.Lookup(2), "");  // no ";" after the name
+    EXPECT_EQ(t.Lookup(2), ""); // no ";" after the name
     EXPECT_EQ(t.Lookup(3), "Mines");
-    EXPECT_EQ(t.Lookup(4), "");  // no entry
+    EXPECT_EQ(t.Lookup(4), ""); // no entry
     EXPECT_EQ(t.Lookup(0), "");
 }
 
 TEST(SchemeLookup, SequenceEndsAtTheFirstEmptyOrSeparatorlessValue) {
-    Table gap({"1;A;", "", "3;C;"});  // keys must be unbroken: key 3 is never reached
+    Table gap({"1;A;", "", "3;C;"}); // keys must be unbroken: key 3 is never reached
     EXPECT_EQ(gap.t.count, 1);
     EXPECT_EQ(gap.Lookup(3), "");
-    Table noSep({"1;A;", "garbage", "3;C;"});  // a value without ";" stops the lookup
+    Table noSep({"1;A;", "garbage", "3;C;"}); // a value without ";" stops the lookup
     EXPECT_EQ(noSep.Lookup(1), "A");
     EXPECT_EQ(noSep.Lookup(3), "");
     // The code field is read as atoi reads it, up to the separator.
@@ -61,7 +61,7 @@ TEST(SchemeLookup, TableGrowsAndNamesAreCutToTheOutput) {
     EXPECT_EQ(t.count, 0);
     std::string huge(1000, 'n');
     Table big({("5;" + huge + ";").c_str()});
-    EXPECT_EQ(big.Lookup(5), "");  // the stored value is cut at 259 bytes: its second ";" is lost
+    EXPECT_EQ(big.Lookup(5), ""); // the stored value is cut at 259 bytes: its second ";" is lost
 }
 
 TEST(ResultTexts, DigitsOnlyKeepsDigitsInOrder) {
@@ -69,7 +69,8 @@ TEST(ResultTexts, DigitsOnlyKeepsDigitsInOrder) {
     DigitsOnly("1 23 45 67 890 123 45", out, sizeof out);
     EXPECT_STREQ(out, "123456789012345");
     DigitsOnly("2.61-03/75 \xe9 123", out, sizeof out);
-    EXPECT_STREQ(out, "26103751" "23");
+    EXPECT_STREQ(out, "26103751"
+                      "23");
     DigitsOnly("", out, sizeof out);
     EXPECT_STREQ(out, "");
     char small[4];
@@ -93,24 +94,9 @@ TEST(ResultTexts, SummaryAndRunningStatus) {
     EXPECT_STREQ(out, "Total 'x': 0 occ. - Patient concern\xe9 : 0");
     FormatRunningStatus(out, sizeof out, "\xe9t\xe9", 9, 2);
     EXPECT_STREQ(out, "Total '\xe9t\xe9': 9 occ. - Patients concern\xe9s : 2");
-    std::string longText(400, 'a');  // a 259-byte search text still fits no overrun
+    std::string longText(400, 'a'); // a 259-byte search text still fits no overrun
     FormatRunningStatus(out, sizeof out, longText.c_str(), 1, 1);
     EXPECT_EQ(std::string(out).size(), sizeof out - 1);
 }
 
-TEST(LeadingInt, ReadsLikeAtoiWithoutOverflow) {
-    EXPECT_EQ(StrLeadingInt("42"), 42);
-    EXPECT_EQ(StrLeadingInt("  \t\r\n\v\f-17abc"), -17);
-    EXPECT_EQ(StrLeadingInt("+5"), 5);
-    EXPECT_EQ(StrLeadingInt("abc"), 0);
-    EXPECT_EQ(StrLeadingInt(""), 0);
-    EXPECT_EQ(StrLeadingInt("- 5"), 0);
-    EXPECT_EQ(StrLeadingInt("12 ans 03 m"), 12);
-    EXPECT_EQ(StrLeadingInt("2147483647"), 2147483647);
-    EXPECT_EQ(StrLeadingInt("2147483648"), 2147483647);
-    EXPECT_EQ(StrLeadingInt("-2147483648"), -2147483647 - 1);
-    EXPECT_EQ(StrLeadingInt("-99999999999999999999999"), -2147483647 - 1);
-    EXPECT_EQ(StrLeadingInt(nullptr), 0);
-}
-
-}  // namespace
+} // namespace

@@ -97,15 +97,14 @@ class PatientIdentityTest : public SearchRunFixture {
         std::string path = root_ + "\\export.xls";
         char buffer[EXPORT_PATH_SIZE];
         snprintf(buffer, sizeof buffer, "%s", path.c_str());
-        ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, buffer, sizeof buffer),
+        ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_EXCEL, buffer, sizeof buffer),
                   EXPORT_DONE);
         files_.push_back(path);
         ReleaseListedRecords(dialog_);
         ClearHitTable();
         ASSERT_EQ(RowCount(), 0);
         g_boxes.clear();
-        EXPECT_EQ(ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_MODE_ADD, path.c_str()),
-                  IMPORT_DONE);
+        EXPECT_EQ(ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_ADD, path.c_str()), IMPORT_DONE);
         for (const RecordedBox& box : g_boxes)
             ADD_FAILURE() << "box: " << box.text;
     }
@@ -247,13 +246,13 @@ TEST_F(PatientIdentityTest, ACancelLeftOverFromAnEndedRunIsNotTheImportsSummary)
     std::string path = root_ + "\\stale.xls";
     char buffer[EXPORT_PATH_SIZE];
     snprintf(buffer, sizeof buffer, "%s", path.c_str());
-    ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, buffer, sizeof buffer),
+    ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_EXCEL, buffer, sizeof buffer),
               EXPORT_DONE);
     files_.push_back(path);
     // "Annuler" pressed as the run ended: the request stays with no run to take it.
     SearchControl.cancelRequest.store(CANCEL_STOP);
     ASSERT_EQ(SearchControl.running.load(), 0);
-    EXPECT_EQ(ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_MODE_ADD, path.c_str()), IMPORT_DONE);
+    EXPECT_EQ(ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_ADD, path.c_str()), IMPORT_DONE);
     std::string summary = StatusText(dialog_, 2);
     EXPECT_EQ(summary.substr(0, 22), "10 occ. - 4 Patients (") << summary;
     EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_NONE);

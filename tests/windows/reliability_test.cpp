@@ -339,7 +339,7 @@ class ImportFailureTest : public AllocationFailureTest {
     }
     int Import(const std::string& path) {
         g_boxes.clear();
-        return ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_MODE_ADD, path.c_str());
+        return ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_ADD, path.c_str());
     }
     ImportReadFn saved_ = g_importChunkRead;
 };
@@ -399,8 +399,7 @@ TEST_F(ImportFailureTest, CellWithTabOrLineBreaksIsExportedAsOneCellAndComesBack
     SendMessageA(List(), LVM_SETITEMTEXTA, 0, (LPARAM)&cell);
     char path[EXPORT_PATH_SIZE];
     snprintf(path, sizeof path, "%s", Path("export.xls").c_str());
-    ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, path, sizeof path),
-              EXPORT_DONE);
+    ASSERT_EQ(ExportResultsToPath(dialog_, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path), EXPORT_DONE);
     std::string file = searchrun::ReadFileBytes(path);
     EXPECT_NE(file.find("\tDr A  B\t"), std::string::npos) << file;
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 4); // the header and three rows

@@ -235,7 +235,7 @@ TEST_F(StandinHost, FileIndexesWalkAndReadTheirOwnDocuments) {
 
 TEST_F(StandinHost, FolderReadsGiveHeadersAndTextsOfTheRightType) {
     ASSERT_NE(OpenCabinet(kCabinet), 0);
-    HGLOBAL table = OpenDossiers(1365, 0, 0, 0);
+    HGLOBAL table = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
     unsigned char* folder = (unsigned char*)GlobalLock(table);
     ASSERT_NE(folder, nullptr);
     EXPECT_NE(ReadDossiers2(17, folder), 0);
@@ -524,7 +524,7 @@ TEST_F(StandinHost, TablesAreZeroFilledMovableBlocksOfTheRecordSizes) {
         SIZE_T size;
     };
     Table tables[] = {{OpenPatients(0), PATIENT_RECORD_SIZE},
-                      {OpenDossiers(1365, 0, 0, 0), FOLDER_RECORD_SIZE},
+                      {OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0), FOLDER_RECORD_SIZE},
                       {OpenInfoSesam(0), INFOSESAM_RECORD_SIZE},
                       {OpenExtensions(0), EXTENSIONS_RECORD_SIZE},
                       {OpenFileOrdonnances(0), 1},

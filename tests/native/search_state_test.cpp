@@ -1,7 +1,7 @@
 // The main window's shared search values and the launch guard, driven by a fake search run on a
 // thread of its own; the host version levels, directory names and registry texts of cabinet opening.
-#include "search/search_state.h"
 #include "host/cabinet.h"
+#include "search/search_state.h"
 
 #include <gtest/gtest.h>
 
@@ -233,38 +233,6 @@ TEST(HostVersion, OtherVersionsAreRefused) {
     EXPECT_EQ(HostLevelFromVersion(1, 5), 0);
     EXPECT_EQ(HostLevelFromVersion(65535, 65535), 0);
     EXPECT_EQ(HostLevelFromVersion(5 + 65536, 0), 0);
-}
-
-TEST(DirectoryName, CaseIsIgnored) {
-    EXPECT_TRUE(SameDirectoryName("CABINET1", "cabinet1", 260));
-    EXPECT_TRUE(SameDirectoryName("Cab_Dr-Martin 2", "cab_dr-martin 2", 260));
-    EXPECT_TRUE(SameDirectoryName("", "", 260));
-    EXPECT_FALSE(SameDirectoryName("cabinet1", "cabinet2", 260));
-    EXPECT_FALSE(SameDirectoryName("cabinet", "cabinet1", 260));
-    EXPECT_FALSE(SameDirectoryName("cabinet1", "cabinet", 260));
-    EXPECT_FALSE(SameDirectoryName("", "a", 260));
-    // Only letters fold: '@' (0x40) is not '`' (0x60), '[' is not '{'.
-    EXPECT_FALSE(SameDirectoryName("@", "`", 260));
-    EXPECT_FALSE(SameDirectoryName("[", "{", 260));
-    EXPECT_TRUE(SameDirectoryName(nullptr, "", 260));
-}
-
-TEST(DirectoryName, AccentedLettersOfWindows1252) {
-    EXPECT_TRUE(SameDirectoryName("CABINET \xC9T\xC9", "cabinet \xE9t\xE9", 260)); // ÉTÉ / été
-    EXPECT_TRUE(SameDirectoryName("\x8C\x55VRE", "\x9Cuvre", 260));                // Œ / œ
-    EXPECT_TRUE(SameDirectoryName("\x9F", "\xFF", 260));                           // Ÿ / ÿ
-    EXPECT_FALSE(SameDirectoryName("\xD7", "\xF7", 260)); // × and ÷ are not letters
-    EXPECT_FALSE(SameDirectoryName("\xC9", "E", 260));    // an accent still counts
-    EXPECT_FALSE(SameDirectoryName("\xDF", "\xFF", 260)); // ß has no capital here
-}
-
-TEST(DirectoryName, UnterminatedFieldsAreReadOnlyUpToTheBound) {
-    char a[8], b[8];
-    std::memset(a, 'X', sizeof a);
-    std::memset(b, 'x', sizeof b);
-    EXPECT_TRUE(SameDirectoryName(a, b, sizeof a)); // ASan would flag a read past 8 bytes
-    b[7] = 'y';
-    EXPECT_FALSE(SameDirectoryName(a, b, sizeof a));
 }
 
 TEST(RegistryText, FittingValuesAreKept) {

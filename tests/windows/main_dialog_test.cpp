@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "search/search_state.h"
-#include "search/hits.h"
 #include "host/cabinet.h"
 #include "resources/ids.h"
+#include "search/hits.h"
+#include "search/search_state.h"
 #include "support/mainwin_support.h"
 
 namespace {

@@ -35,9 +35,13 @@ struct SavedHdsv {
             DeleteFileA(path.c_str());
         }
     }
-    // Installs the stand-in HDSV-<version>.DLL from the working directory.
+    // Installs the stand-in HDSV-<version>.DLL from the test executable's folder (not the working
+    // directory, which a file dialog of an earlier test may have moved).
     bool Install(const char* version) {
-        std::string from = std::string("HDSV-") + version + ".DLL";
+        char exe[MAX_PATH] = {0};
+        GetModuleFileNameA(NULL, exe, sizeof exe - 1);
+        std::string from = exe;
+        from = from.substr(0, from.find_last_of("\\/") + 1) + "HDSV-" + version + ".DLL";
         return CopyFileA(from.c_str(), path.c_str(), FALSE) != 0;
     }
 };

@@ -1,6 +1,6 @@
-// Timing tool of the export and import under Wine (not a timed test: it is disabled in ordinary runs
-// and asserts only that the work was done). Run it with
-//   wine sondrel_win_tests.exe --gtest_also_run_disabled_tests --gtest_filter='ExchangeTiming.*'
+// Timing tool of the export and import under Wine (not a test: it is built beside the benchmarks,
+// never run by the test suite, and asserts only that the work was done). Run it with
+//   wine exchange_timing.exe
 // from build/<dir>/bin, with the prefix pointing at the small cabinet. It prints one line per figure:
 //   - export of a 10,000-row list in each format through ExportResultsToPath (list view read with
 //     LVM_GETITEMA cell by cell, WriteFile per piece);
@@ -52,7 +52,7 @@ class ExchangeTiming : public ::testing::Test {
     }
 };
 
-TEST_F(ExchangeTiming, DISABLED_ExportTenThousandRows) {
+TEST_F(ExchangeTiming, ExportTenThousandRows) {
     HWND list = GetDlgItem(dialog, IDC_RESULT_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (int r = 0; r < ROWS; r++) {
@@ -82,7 +82,7 @@ TEST_F(ExchangeTiming, DISABLED_ExportTenThousandRows) {
     }
     ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), ROWS);
     const char* names[4] = {"", "text", "tab-separated", "HTML"};
-    for (int format = EXPORT_FORMAT_TEXT; format <= EXPORT_FORMAT_HTML; format++) {
+    for (int format = EXPORT_TEXT; format <= EXPORT_HTML; format++) {
         for (int i = 0; i < REPEATS; i++) {
             char path[EXPORT_PATH_SIZE];
             snprintf(path, sizeof path, "%stiming", folder.c_str());
@@ -108,7 +108,7 @@ std::set<int> CabinetPatients() {
     return patients;
 }
 
-TEST_F(ExchangeTiming, DISABLED_ImportTenThousandLines) {
+TEST_F(ExchangeTiming, ImportTenThousandLines) {
     // One row per patient of the cabinet, exported, then its data lines repeated up to 10,000 lines.
     std::set<int> patients = CabinetPatients();
     ASSERT_GT(patients.size(), 10u);
@@ -130,7 +130,7 @@ TEST_F(ExchangeTiming, DISABLED_ImportTenThousandLines) {
     }
     char path[EXPORT_PATH_SIZE];
     snprintf(path, sizeof path, "%ssource.xls", folder.c_str());
-    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, path, sizeof path),
+    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path),
               EXPORT_DONE);
     std::string exported = ReadWholeFile(path);
     size_t headerEnd = exported.find("\r\n") + 2;
@@ -150,11 +150,11 @@ TEST_F(ExchangeTiming, DISABLED_ImportTenThousandLines) {
         ResetResults(dialog);
         LARGE_INTEGER a, b, c;
         QueryPerformanceCounter(&a);
-        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD, big.c_str()), IMPORT_DONE);
+        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_ADD, big.c_str()), IMPORT_DONE);
         QueryPerformanceCounter(&b);
         ASSERT_EQ(PatientsWithHits, (int)patients.size());
         ASSERT_EQ(OccurrenceTotal, 2 * ROWS);
-        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT, big.c_str()),
+        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT, big.c_str()),
                   IMPORT_DONE);
         QueryPerformanceCounter(&c);
         ASSERT_EQ(PatientsWithHits, 0);

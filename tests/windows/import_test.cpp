@@ -55,8 +55,7 @@ class ImportTest : public ::testing::Test {
     std::string ExportTo(const std::string& name) {
         char path[EXPORT_PATH_SIZE];
         snprintf(path, sizeof path, "%s%s", folder.c_str(), name.c_str());
-        EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, path, sizeof path),
-                  EXPORT_DONE);
+        EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path), EXPORT_DONE);
         return path;
     }
     int Import(int mode, const std::string& path) {
@@ -88,7 +87,7 @@ TEST_F(ImportTest, RoundTripsThroughAnExportedFile) {
 
     // Into empty results: the same rows, counts, dates and authors.
     ResetResults(dialog);
-    EXPECT_EQ(Import(IMPORT_MODE_ADD, exported), IMPORT_DONE);
+    EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
     EXPECT_EQ(ListRows(dialog), searched);
     EXPECT_EQ(OccurrenceTotal, 11);
     EXPECT_EQ(PatientsWithHits, 4);
@@ -99,7 +98,7 @@ TEST_F(ImportTest, RoundTripsThroughAnExportedFile) {
     EXPECT_EQ(PatientHitsTable[1]->hits, nullptr);
 
     // Again: every count doubles, dates and authors stay (an authors cell is found as a whole item).
-    EXPECT_EQ(Import(IMPORT_MODE_ADD, exported), IMPORT_DONE);
+    EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
     Rows doubled = ListRows(dialog);
     ASSERT_EQ(doubled.size(), searched.size());
     for (size_t r = 0; r < doubled.size(); r++) {
@@ -114,7 +113,7 @@ TEST_F(ImportTest, RoundTripsThroughAnExportedFile) {
 
     // Subtracting a file exported from the current results empties the list.
     std::string current = ExportTo("courants.xls");
-    EXPECT_EQ(Import(IMPORT_MODE_SUBTRACT, current), IMPORT_DONE);
+    EXPECT_EQ(Import(IMPORT_SUBTRACT, current), IMPORT_DONE);
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_RESULT_LIST, LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_EQ(PatientsWithHits, 0);
     EXPECT_EQ(OccurrenceTotal, 0);
@@ -129,7 +128,7 @@ TEST_F(ImportTest, AddingMergesIntoSearchResults) {
     // Patient 1 with authors "Dr A" in the file: one more item; a new patient 16 appears.
     std::string file = kHeader + "1\t" + kName1 + "\t\t4\t01/01/2003\t01/01/2008\tDr C\t\t\t\r\n" +
                        "16\tJULIEN Ma\xeblle\t\t1\t05/05/2005\t05/05/2005\tDr A\tx\r\n";
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, file), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, file), IMPORT_DONE);
     Rows rows = ListRows(dialog);
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"1", kName1, rows[0][2], "7", "01/01/2003", "01/01/2008",
@@ -162,7 +161,7 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
     for (const std::string& line : bad)
         file += line + "\r\n";
     file += good + "\r\n";
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, file), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, file), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), bad.size());
     for (size_t i = 0; i < bad.size(); i++) {
         EXPECT_EQ(g_boxes[i].text, Prompt(bad[i])) << i;
@@ -181,8 +180,7 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
     EXPECT_EQ(rows[0][6], "Dr A");
     // ASCII case alone may differ.
     g_boxes.clear();
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, kHeader + "1\tdupont \xc9LODIE\t\t1\t\t\tDr A\tss\t\r\n"),
-              IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + "1\tdupont \xc9LODIE\t\t1\t\t\tDr A\tss\t\r\n"), IMPORT_DONE);
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 3);
 }
@@ -190,7 +188,7 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
 TEST_F(ImportTest, ALineWithoutItsEighthFieldIsAppliedThenPrompted) {
     std::vector<std::string> lines = {"1\t" + kName1 + "\t\t2\t01/01/2001\t01/01/2002\tDr A",
                                       "1\t" + kName1 + "\t\t3\t01/01/2001\t01/01/2002\tDr B\t"};
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, kHeader + lines[0] + "\r\n" + lines[1] + "\r\n"), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + lines[0] + "\r\n" + lines[1] + "\r\n"), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), 2u);
     EXPECT_EQ(g_boxes[0].text, Prompt(lines[0]));
     EXPECT_EQ(g_boxes[1].text, Prompt(lines[1]));
@@ -203,7 +201,7 @@ TEST_F(ImportTest, NoStopsTheReadingAndKeepsEarlierLines) {
     std::string first = "1\t" + kName1 + "\t\t2\t01/01/2001\t01/01/2002\tDr A\tss\t";
     std::string later = "16\tJULIEN Ma\xeblle\t\t1\t05/05/2005\t05/05/2005\tDr A\tx\t";
     Answers().push_back(IDNO);
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, kHeader + first + "\r\nfaux\r\nfaux aussi\r\n" + later + "\r\n"),
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + first + "\r\nfaux\r\nfaux aussi\r\n" + later + "\r\n"),
               IMPORT_STOPPED);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt("faux"));
@@ -220,16 +218,16 @@ TEST_F(ImportTest, FilesWithoutDataLinesChangeNothing) {
         "N\xb0 dossier\tNom\n1\t" + kName1 + "\t\t2\t\t\tA\tss\t\n" + std::string(20000, 'y') + "\n";
     for (const std::string& bytes : {std::string(), std::string("header only"), kHeader, kHeader + "\r\n",
                                      lfOnly, std::string(12000, '\t') + "\r\n"}) {
-        EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, bytes), IMPORT_DONE) << bytes.size();
+        EXPECT_EQ(ImportBytes(IMPORT_ADD, bytes), IMPORT_DONE) << bytes.size();
         EXPECT_EQ(ListRows(dialog), before) << bytes.size();
     }
     // A name that does not exist is created empty (the dialog does not require it) and gives nothing.
-    EXPECT_EQ(Import(IMPORT_MODE_ADD, folder + "nouveau.xls"), IMPORT_DONE);
+    EXPECT_EQ(Import(IMPORT_ADD, folder + "nouveau.xls"), IMPORT_DONE);
     EXPECT_TRUE(FileExists(folder + "nouveau.xls"));
     EXPECT_EQ(ReadWholeFile(folder + "nouveau.xls"), "");
     EXPECT_TRUE(g_boxes.empty());
     // A file that cannot be opened: nothing is read, the user is told, the list is filled again.
-    EXPECT_EQ(Import(IMPORT_MODE_ADD, folder + "absent\\x.xls"), IMPORT_NOT_OPENED);
+    EXPECT_EQ(Import(IMPORT_ADD, folder + "absent\\x.xls"), IMPORT_NOT_OPENED);
     EXPECT_EQ(ListRows(dialog), before);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, "Impossible d'ouvrir le fichier " + folder + "absent\\x.xls");
@@ -239,7 +237,7 @@ TEST_F(ImportTest, FilesWithoutDataLinesChangeNothing) {
     EXPECT_FALSE(FileExists(folder + "absent"));
     g_boxes.clear();
     // A first line with data is skipped like a header; a last line without CR LF is still read.
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD,
+    EXPECT_EQ(ImportBytes(IMPORT_ADD,
                           "1\t" + kName1 + "\t\t9\t\t\tA\tss\t\r\n16\tJULIEN Ma\xeblle\t\t1\t\t\tA\tss"),
               IMPORT_DONE);
     EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 3);
@@ -251,7 +249,7 @@ TEST_F(ImportTest, FilesWithoutDataLinesChangeNothing) {
 TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
     std::string good = "1\t" + kName1 + "\t\t2\t01/01/2001\t01/01/2002\tDr A\tss\t";
     std::string huge(10 * 1024 * 1024, 'x');
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, kHeader + huge + "\r\n" + good + "\r\n"), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + huge + "\r\n" + good + "\r\n"), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt(std::string(200, 'x') + "\x85"));
     EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 2); // the line after the long one is read whole
@@ -262,7 +260,7 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
     g_boxes.clear();
     std::string padded = good + std::string(4999 - good.size(), 'p');
     std::string overlong = padded + "p";
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, kHeader + padded + "\r\n" + overlong + "\r\n"), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + padded + "\r\n" + overlong + "\r\n"), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt(overlong.substr(0, 200) + "\x85"));
     EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 2);
@@ -281,7 +279,7 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
             c = '\t';
         garbage += (char)c;
     }
-    EXPECT_EQ(ImportBytes(IMPORT_MODE_ADD, garbage), IMPORT_DONE);
+    EXPECT_EQ(ImportBytes(IMPORT_ADD, garbage), IMPORT_DONE);
     EXPECT_GT(g_boxes.size(), 10u);
     const std::string head = "Ligne erron\xe9"
                              "e trouv\xe9"
@@ -304,8 +302,8 @@ TEST_F(ImportTest, RefusedWhileASearchIsStartingOrRunning) {
     for (int which = 0; which < 2; which++) {
         g_boxes.clear();
         (which == 0 ? SearchControl.running : SearchControl.starting).store(1);
-        EXPECT_EQ(Import(IMPORT_MODE_ADD, path), IMPORT_REFUSED);
-        EXPECT_EQ(Import(IMPORT_MODE_SUBTRACT, folder + "jamais.xls"), IMPORT_REFUSED);
+        EXPECT_EQ(Import(IMPORT_ADD, path), IMPORT_REFUSED);
+        EXPECT_EQ(Import(IMPORT_SUBTRACT, folder + "jamais.xls"), IMPORT_REFUSED);
         // Through the menu command, as a person would choose it: refused before any dialog.
         SendMessageA(dialog, WM_COMMAND, IDM_IMPORT_ADD, 0);
         (which == 0 ? SearchControl.running : SearchControl.starting).store(0);
@@ -326,7 +324,7 @@ TEST_F(ImportTest, RefusedWhileASearchIsStartingOrRunning) {
     }
     // Once the search is over the same file goes in.
     g_boxes.clear();
-    EXPECT_EQ(Import(IMPORT_MODE_ADD, path), IMPORT_DONE);
+    EXPECT_EQ(Import(IMPORT_ADD, path), IMPORT_DONE);
     EXPECT_NE(PatientHitsTable[16], nullptr);
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -337,7 +335,7 @@ TEST_F(ImportTest, TheRealOpenDialogImportsTheNameTyped) {
     ResetResults(dialog);
     {
         DialogAnswerer answer(exported);
-        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD);
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_ADD);
         answer.thread.join();
         ASSERT_TRUE(answer.seen) << "no open dialog came up";
         EXPECT_EQ(answer.owner.load(), dialog);
@@ -345,7 +343,7 @@ TEST_F(ImportTest, TheRealOpenDialogImportsTheNameTyped) {
     EXPECT_EQ(PatientsWithHits, 4);
     {
         DialogAnswerer answer(exported);
-        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_SUBTRACT);
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT);
         answer.thread.join();
     }
     EXPECT_EQ(PatientsWithHits, 0);
@@ -353,7 +351,7 @@ TEST_F(ImportTest, TheRealOpenDialogImportsTheNameTyped) {
     PutRecord(1, 1, 0, 0, "");
     {
         DialogAnswerer cancel("");
-        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_MODE_ADD);
+        ImportResults(dialog, IDC_RESULT_LIST, IMPORT_ADD);
         cancel.thread.join();
         ASSERT_TRUE(cancel.seen);
     }

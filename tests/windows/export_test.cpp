@@ -84,7 +84,7 @@ const std::string kTabHeader = "N\xb0 dossier\tNom Patient\tAge\tNombre d'occure
 TEST_F(ExportTest, TabSeparatedFileByteForByteInDisplayOrder) {
     FillKnownList();
     int result = -1;
-    std::string bytes = Export(EXPORT_FORMAT_TABBED, "liste", &result);
+    std::string bytes = Export(EXPORT_EXCEL, "liste", &result);
     EXPECT_EQ(result, EXPORT_DONE);
     EXPECT_EQ(bytes,
               kTabHeader +
@@ -141,13 +141,13 @@ TEST_F(ExportTest, FixedWidthTextAtStartingAndResizedWidths) {
                        "261037512345678|"
                        "R\xe9gime g\xe9n\xe9ral" +
                        Spaces(21) + "|\r\n";
-    EXPECT_EQ(Export(EXPORT_FORMAT_TEXT, "largeurs.txt"), header + row42 + row1);
+    EXPECT_EQ(Export(EXPORT_TEXT, "largeurs.txt"), header + row42 + row1);
 
     // The user drags columns: 0 wider (100 characters), 1 narrower (10), 8 below 7 pixels (bar only).
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, 700);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, 76);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 8, 3);
-    std::string bytes = Export(EXPORT_FORMAT_TEXT, "largeurs2.txt");
+    std::string bytes = Export(EXPORT_TEXT, "largeurs2.txt");
     std::string header2 = "N\xb0 dossier" + Spaces(90) +
                           "|"
                           "Nom Patien|"
@@ -186,7 +186,7 @@ TEST_F(ExportTest, FixedWidthTextAtStartingAndResizedWidths) {
 TEST_F(ExportTest, HtmlTableWithTheCaptionAsTitleAndEscapedCells) {
     FillKnownList();
     SetWindowTextA(dialog, "Sondrel <r\xe9sultats>");
-    std::string bytes = Export(EXPORT_FORMAT_HTML, "page");
+    std::string bytes = Export(EXPORT_HTML, "page");
     std::string expected =
         "<html><head><title>Sondrel &lt;r\xe9sultats&gt;</title>"
         "<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1252\">"
@@ -207,11 +207,11 @@ TEST_F(ExportTest, HtmlTableWithTheCaptionAsTitleAndEscapedCells) {
 }
 
 TEST_F(ExportTest, EmptyListGivesTheHeaderAlone) {
-    EXPECT_EQ(Export(EXPORT_FORMAT_TABBED, "vide.xls"), kTabHeader);
-    std::string text = Export(EXPORT_FORMAT_TEXT, "vide.txt");
+    EXPECT_EQ(Export(EXPORT_EXCEL, "vide.xls"), kTabHeader);
+    std::string text = Export(EXPORT_TEXT, "vide.txt");
     EXPECT_EQ(text.size(), 7u + 28 + 11 + 5 + 11 + 11 + 11 + 15 + 35 + 9 + 2);
     EXPECT_EQ(text.find("\r\n"), text.size() - 2);
-    std::string html = Export(EXPORT_FORMAT_HTML, "vide.html");
+    std::string html = Export(EXPORT_HTML, "vide.html");
     EXPECT_EQ(html.substr(html.size() - 28), "<td>R\xe9gime</td></tr></table>");
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -219,35 +219,35 @@ TEST_F(ExportTest, EmptyListGivesTheHeaderAlone) {
 TEST_F(ExportTest, LongCellsAreCutAtTheCellBuffer) {
     std::string huge(8000, 'x');
     InsertRow(0, {"7", huge, "", "", "", "", huge, "", ""});
-    std::string bytes = Export(EXPORT_FORMAT_TABBED, "long.xls");
+    std::string bytes = Export(EXPORT_EXCEL, "long.xls");
     // Each long cell arrives as at most 4999 characters and is still followed by its TAB.
     size_t rowStart = kTabHeader.size();
     std::string row = bytes.substr(rowStart);
     EXPECT_EQ(row, "7\t" + std::string(4999, 'x') + "\t\t\t\t\t" + std::string(4999, 'x') + "\t\t\t\r\n");
     // A column wider than the cell buffer: the fixed-width cell stops at 4998 characters and its bar.
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, 7 * 6000);
-    std::string text = Export(EXPORT_FORMAT_TEXT, "long.txt");
+    std::string text = Export(EXPORT_TEXT, "long.txt");
     EXPECT_NE(text.find(std::string(4998, 'x') + "|"), std::string::npos);
     EXPECT_EQ(text.find(std::string(4999, 'x')), std::string::npos);
 }
 
 TEST_F(ExportTest, ExtensionRuleOnRealPaths) {
     FillKnownList();
-    Export(EXPORT_FORMAT_TEXT, "rapport.TXT");
+    Export(EXPORT_TEXT, "rapport.TXT");
     EXPECT_TRUE(FileExists(folder + "rapport.TXT"));
     EXPECT_FALSE(FileExists(folder + "rapport.TXT.txt"));
-    Export(EXPORT_FORMAT_TEXT, "rapport.txt.bak");
+    Export(EXPORT_TEXT, "rapport.txt.bak");
     EXPECT_TRUE(FileExists(folder + "rapport.txt.bak"));
-    Export(EXPORT_FORMAT_HTML, "page.htm");
+    Export(EXPORT_HTML, "page.htm");
     EXPECT_TRUE(FileExists(folder + "page.htm.html"));
     EXPECT_FALSE(FileExists(folder + "page.htm"));
     ASSERT_TRUE(CreateDirectoryA((folder + "exports.xls").c_str(), NULL));
-    Export(EXPORT_FORMAT_TABBED, "exports.xls\\liste");
+    Export(EXPORT_EXCEL, "exports.xls\\liste");
     EXPECT_TRUE(FileExists(folder + "exports.xls\\liste"));
     EXPECT_FALSE(FileExists(folder + "exports.xls\\liste.xls"));
     // An existing file is replaced, not appended to.
     WriteWholeFile(folder + "ancien.xls", std::string(100000, 'z'));
-    EXPECT_EQ(Export(EXPORT_FORMAT_TABBED, "ancien.xls").find('z'), std::string::npos);
+    EXPECT_EQ(Export(EXPORT_EXCEL, "ancien.xls").find('z'), std::string::npos);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -259,7 +259,7 @@ TEST_F(ExportTest, ANameWithNoRoomForTheExtensionWritesNothingAndSaysSo) {
     ASSERT_EQ(name.size(), 259u);
     char path[EXPORT_PATH_SIZE];
     snprintf(path, sizeof path, "%s", name.c_str());
-    EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_HTML, path, sizeof path),
+    EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_HTML, path, sizeof path),
               EXPORT_PATH_TOO_LONG);
     EXPECT_STREQ(path, name.c_str()); // the buffer is not overrun nor changed
     ASSERT_EQ(g_boxes.size(), 1u);
@@ -277,7 +277,7 @@ TEST_F(ExportTest, ANameWithNoRoomForTheExtensionWritesNothingAndSaysSo) {
 TEST_F(ExportTest, AFileThatCannotBeCreatedIsReported) {
     FillKnownList();
     int result = -1;
-    Export(EXPORT_FORMAT_TABBED, "absent\\liste", &result);
+    Export(EXPORT_EXCEL, "absent\\liste", &result);
     EXPECT_EQ(result, EXPORT_CREATE_FAILED);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, "Impossible de cr\xe9"
@@ -298,7 +298,7 @@ TEST_F(ExportTest, AFailedWriteIsReported) {
     if (probe == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no /dev/full through Z:";
     CloseHandle(probe);
     FillKnownList();
-    EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED, path, sizeof path),
+    EXPECT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path),
               EXPORT_WRITE_FAILED);
     EXPECT_STREQ(path, "Z:\\dev\\.xls\\..\\full");
     ASSERT_EQ(g_boxes.size(), 1u);
@@ -312,7 +312,7 @@ TEST_F(ExportTest, FileDialogSettings) {
     char path[EXPORT_PATH_SIZE] = "left over";
     OPENFILENAMEA d;
     memset(&d, 0x5a, sizeof d);
-    PrepareFileDialog(&d, dialog, ExportFilter(EXPORT_FORMAT_HTML), path, (int)sizeof path);
+    PrepareFileDialog(&d, dialog, ExportFilter(EXPORT_HTML), path, (int)sizeof path);
     // The Windows NT 4 size: 76 bytes in the 32-bit program, larger on x64, where 76 makes the dialog fail.
     EXPECT_EQ(d.lStructSize, (DWORD)OPENFILENAME_SIZE_VERSION_400A);
     if (sizeof(void*) == 4) {
@@ -342,11 +342,11 @@ TEST_F(ExportTest, FileDialogSettings) {
             texts.push_back(p);
         return texts;
     };
-    EXPECT_EQ(pairs(ExportFilter(EXPORT_FORMAT_TEXT)),
+    EXPECT_EQ(pairs(ExportFilter(EXPORT_TEXT)),
               (std::vector<std::string>{"Fichiers Texte", "*.TXT", "Tous les fichiers", "*.*"}));
-    EXPECT_EQ(pairs(ExportFilter(EXPORT_FORMAT_TABBED)),
+    EXPECT_EQ(pairs(ExportFilter(EXPORT_EXCEL)),
               (std::vector<std::string>{"Fichiers Excel", "*.XLS", "Tous les fichiers", "*.*"}));
-    EXPECT_EQ(pairs(ExportFilter(EXPORT_FORMAT_HTML)),
+    EXPECT_EQ(pairs(ExportFilter(EXPORT_HTML)),
               (std::vector<std::string>{"Fichiers HTML", "*.HTML", "Tous les fichiers", "*.*"}));
     EXPECT_EQ(ExportFilter(0), nullptr);
     EXPECT_EQ(ExportFilter(4), nullptr);
@@ -356,7 +356,7 @@ TEST_F(ExportTest, TheRealSaveDialogWritesTheNameTyped) {
     FillKnownList();
     {
         DialogAnswerer answer(folder + "par-dialogue");
-        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TABBED);
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_EXCEL);
         answer.thread.join();
         ASSERT_TRUE(answer.seen) << "no save dialog came up";
         EXPECT_EQ(answer.owner.load(), dialog);
@@ -364,7 +364,7 @@ TEST_F(ExportTest, TheRealSaveDialogWritesTheNameTyped) {
     EXPECT_EQ(ReadWholeFile(folder + "par-dialogue.xls").substr(0, kTabHeader.size()), kTabHeader);
     {
         DialogAnswerer cancel("");
-        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_FORMAT_TEXT);
+        ExportResults(dialog, IDC_RESULT_LIST, EXPORT_TEXT);
         cancel.thread.join();
         ASSERT_TRUE(cancel.seen);
     }

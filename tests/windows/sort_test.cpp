@@ -3,10 +3,10 @@
 // texts or by FillResultList from a cabinet, then SortByColumn as the main window calls it.
 #include "results/sort.h"
 
+#include "resources/ids.h"
 #include "results/row_compare.h"
 #include "search/hits.h"
 #include "search/result_list.h"
-#include "resources/ids.h"
 #include "sortview_test_support.h"
 
 #include <algorithm>
