@@ -22,7 +22,7 @@ void Check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* line = (char*)malloc(size + 1);
-    memcpy(line, data, size);
+    if (size > 0) memcpy(line, data, size);
     line[size] = 0;
     std::string text(line); /* up to the first zero */
 
