@@ -140,6 +140,26 @@ fuzz_options() { # name
   echo "-rss_limit_mb=2048 -timeout=60 -artifact_prefix=build/fuzz/artifacts/$1- $extra"
 }
 
+# Merges the inputs a run found into the committed corpus, minimised: libFuzzer picks, from the
+# corpus and the findings together, the fewest and smallest inputs that reach every feature reached
+# by any of them. The named seeds (a name that says what the input tests) stay as they are; the
+# inputs named by their SHA-1, which earlier merges added, are replaced by the minimised set.
+merge_corpus() { # target, name, corpus, findings
+  local min=build/fuzz/merged/$2 file
+  rm -rf "$min"
+  mkdir -p "$min"
+  # shellcheck disable=SC2046 # the options are separate words
+  "$1" -merge=1 $(fuzz_options "$2") "$min" "$3" "$4" >/dev/null || return 1
+  find "$3" -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
+  # libFuzzer names each input by its SHA-1: one identical to a named seed is that seed already.
+  local seeds
+  seeds=$(find "$3" -type f -exec sha1sum {} + | awk '{ print $1 }')
+  for file in "$min"/*; do
+    [ -f "$file" ] || continue
+    grep -qx "$(basename "$file")" <<<"$seeds" || cp "$file" "$3/"
+  done
+}
+
 # Runs every target for the same time, one after another on one core, then merges the inputs that
 # reached something new into the committed corpus. The merge keeps every committed input (the
 # named seeds say what they test) and adds only those of the run that add coverage, fewest and
@@ -156,8 +176,9 @@ cmd_fuzz() { # [MINUTES [TARGET...]]
     targets=(build/fuzz/tests/fuzz/*_fuzz)
   fi
   # exec/s: per second of wall-clock time (libFuzzer's figure); per cpu s: per second of processor
-  # time; cov and ft: libFuzzer's covered edges and features at the end; added: inputs merged in.
-  printf '\n%-20s %12s %9s %9s %6s %7s %6s %s\n' target executions exec/s "per cpu s" cov ft added result
+  # time; cov and ft: libFuzzer's covered edges and features at the end; corpus: committed inputs
+  # before and after the merge.
+  printf '\n%-20s %12s %9s %9s %6s %7s %9s %s\n' target executions exec/s "per cpu s" cov ft corpus result
   for f in "${targets[@]}"; do
     name=$(basename "$f")
     [ -x "$f" ] || { echo "fuzz: no target $name" >&2; rc=1; continue; }
@@ -174,9 +195,7 @@ cmd_fuzz() { # [MINUTES [TARGET...]]
     { time "$f" -max_total_time=$((minutes * 60)) -print_final_stats=1 $(fuzz_options "$name") \
       "$work" "$corpus" >/dev/null 2>"$log" || { result=FAILED; rc=1; }; } 2>"$log.time"
     before=$(find "$corpus" -type f | wc -l)
-    # shellcheck disable=SC2046
-    "$f" -merge=1 $(fuzz_options "$name") "$corpus" "$work" >/dev/null 2>"$log.merge" || {
-      result="$result, merge FAILED"; rc=1; }
+    merge_corpus "$f" "$name" "$corpus" "$work" 2>"$log.merge" || { result="$result, merge FAILED"; rc=1; }
     after=$(find "$corpus" -type f | wc -l)
     local last execs speed cov ft cpu perCpu
     last=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
@@ -186,8 +205,8 @@ cmd_fuzz() { # [MINUTES [TARGET...]]
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
     cpu=$(awk '{ printf "%.0f", $1 + $2 }' "$log.time")
     perCpu=$([ -n "$execs" ] && [ "${cpu:-0}" -gt 0 ] && echo $((execs / cpu)) || echo '?')
-    printf '%-20s %12s %9s %9s %6s %7s %6s %s\n' "$name" "${execs:-?}" "${speed:-?}" "$perCpu" "${cov:-?}" \
-      "${ft:-?}" "$((after - before))" "$result"
+    printf '%-20s %12s %9s %9s %6s %7s %9s %s\n' "$name" "${execs:-?}" "${speed:-?}" "$perCpu" "${cov:-?}" \
+      "${ft:-?}" "$before>$after" "$result"
     [ "$result" = ok ] || tail -n 30 "$log"
   done
   echo "logs: build/fuzz/*.long.log; failing inputs: build/fuzz/artifacts/"
