@@ -140,24 +140,25 @@ fuzz_options() { # name
   echo "-rss_limit_mb=2048 -timeout=60 -artifact_prefix=build/fuzz/artifacts/$1- $extra"
 }
 
-# Merges the inputs a run found into the committed corpus, minimised: libFuzzer picks, from the
-# corpus and the findings together, the fewest and smallest inputs that reach every feature reached
-# by any of them. The named seeds (a name that says what the input tests) stay as they are; the
-# inputs named by their SHA-1, which earlier merges added, are replaced by the minimised set.
+# Merges the inputs a run found into the committed corpus, minimised. The named seeds (a name that
+# says what the input tests) stay as they are; from the inputs of earlier merges (named by their
+# SHA-1) and the run's findings, libFuzzer keeps only those that reach a feature the inputs kept
+# before them do not, fewest and smallest first, so the corpus grows only with what is new.
 merge_corpus() { # target, name, corpus, findings
   local min=build/fuzz/merged/$2 file
   rm -rf "$min"
-  mkdir -p "$min"
-  # shellcheck disable=SC2046 # the options are separate words
-  "$1" -merge=1 $(fuzz_options "$2") "$min" "$3" "$4" >/dev/null || return 1
-  find "$3" -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
-  # libFuzzer names each input by its SHA-1: one identical to a named seed is that seed already.
-  local seeds
-  seeds=$(find "$3" -type f -exec sha1sum {} + | awk '{ print $1 }')
-  for file in "$min"/*; do
+  mkdir -p "$min/kept" "$min/earlier"
+  for file in "$3"/*; do
     [ -f "$file" ] || continue
-    grep -qx "$(basename "$file")" <<<"$seeds" || cp "$file" "$3/"
+    if [[ $(basename "$file") =~ ^[0-9a-f]{40}$ ]]; then cp "$file" "$min/earlier/"; else cp "$file" "$min/kept/"; fi
   done
+  # shellcheck disable=SC2046 # the options are separate words
+  "$1" -merge=1 $(fuzz_options "$2") "$min/kept" "$min/earlier" "$4" >/dev/null || return 1
+  find "$3" -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
+  for file in "$min/kept"/*; do
+    [[ $(basename "$file") =~ ^[0-9a-f]{40}$ ]] && cp "$file" "$3/"
+  done
+  return 0
 }
 
 # Runs every target for the same time, one after another on one core, then merges the inputs that
