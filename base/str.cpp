@@ -5,10 +5,9 @@
 #include <string.h>
 
 size_t StrLenBounded(const char* s, size_t max) {
-    size_t n = 0;
-    while (n < max && s[n] != 0)
-        n++;
-    return n;
+    /* memchr reads in order and stops at the first match, so it never reads past the terminator. */
+    const char* end = max > 0 ? (const char*)memchr(s, 0, max) : NULL;
+    return end != NULL ? (size_t)(end - s) : max;
 }
 
 int StrCopyN(char* dst, size_t size, const char* src, size_t n) {

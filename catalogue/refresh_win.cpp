@@ -18,6 +18,7 @@
 
 #include "base/alloc.h"
 #include "catalogue/form_catalogue.h"
+#include "catalogue/index_file.h"
 #include "resources/ids.h"
 
 /* The maker's web server. The name lies under the reserved ".example" domain, which never resolves:
@@ -29,9 +30,7 @@
 #define FORM_TEMP_PREFIX "Sfc"
 
 enum {
-    INDEX_SIZE_LIMIT = 259, /* an index file of this many bytes or more is ignored */
-    URL_BUFFER_SIZE = 260,  /* the list address read from the index file, terminated */
-    DOWNLOAD_CHUNK = 8192,  /* bytes asked of each read of a response body */
+    DOWNLOAD_CHUNK = 8192, /* bytes asked of each read of a response body */
     /* The largest body accepted. A full list of 1000 entries with generous labels is well under
      * 1 MB; a server that sends without end must not fill the disk from a background thread, nor
      * make the list reading ask for a block the size of the address space. */
@@ -142,21 +141,22 @@ static DWORD ReadUpTo(HANDLE file, char* buffer, DWORD size) {
     return total;
 }
 
-/* The list address from the downloaded index file, into url[URL_BUFFER_SIZE]: the whole content, byte
- * for byte, nothing trimmed (a line end after the address is part of it). Returns 0 when the file
- * cannot be read, is empty, or holds INDEX_SIZE_LIMIT bytes or more. */
+/* The list address from the downloaded index file, into url[URL_BUFFER_SIZE] (see index_file.h).
+ * Returns 0 when the file cannot be read or holds no address. */
 static int ReadIndexFile(const char* path, char* url) {
     url[0] = 0;
     HANDLE file = OpenDownloaded(path);
     if (file == INVALID_HANDLE_VALUE) return 0;
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
+    int found = 0;
     if (size != INVALID_FILE_SIZE && high == 0 && size < INDEX_SIZE_LIMIT) {
-        DWORD got = ReadUpTo(file, url, URL_BUFFER_SIZE - 1);
-        url[got] = 0;
+        char bytes[URL_BUFFER_SIZE - 1];
+        DWORD got = ReadUpTo(file, bytes, sizeof bytes);
+        found = ListUrlFromIndex(bytes, got, size, url, URL_BUFFER_SIZE);
     }
     CloseHandle(file);
-    return url[0] != 0;
+    return found;
 }
 
 /* Parses the downloaded list file into a new, unpublished catalogue, or NULL when the file cannot

@@ -6,10 +6,7 @@
 #include <stdint.h>
 #include <string.h>
 
-/* How a column compares. */
-enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
-
-static int ColumnCompareRule(int column) {
+int ColumnCompareRule(int column) {
     switch (column) {
     case COLUMN_AGE:
         return COMPARE_LEADING_DIGITS;

@@ -16,6 +16,11 @@
 /* The room of one cell text compared (terminator included); the columns are ResultColumnIndex. */
 enum { SORT_CELL_SIZE = 260 };
 
+/* How a column's cells compare: as text, as a number (atoi), by leading digits, or as a date. */
+enum { COMPARE_TEXT = 0, COMPARE_NUMBER = 1, COMPARE_LEADING_DIGITS = 2, COMPARE_DATE = 3 };
+/* The rule of one column (a ResultColumnIndex); COMPARE_TEXT for any other number. */
+int ColumnCompareRule(int column);
+
 /* Negative when text a goes before text b in the column sorted in the given direction (0 ascending,
  * non-zero descending), 0 when they compare equal, positive otherwise. */
 int CompareCellTexts(int column, const char* a, const char* b, int descending);

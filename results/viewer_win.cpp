@@ -52,6 +52,7 @@
 #include "host/records.h"
 #include "host/records_win.h"
 #include "resources/ids.h"
+#include "results/rich_text.h"
 #include "results/viewer_match.h"
 #include "search/search_run.h"
 
@@ -272,44 +273,24 @@ static void SetMinimumTrackSize(MINMAXINFO* info) {
 
 /* ---- showing a document ------------------------------------------------------------------------ */
 
-/* The first occurrence of `pattern` in text[0, length), or NULL. */
-static char* FindBytes(char* text, size_t length, const char* pattern) {
-    size_t n = strlen(pattern);
-    if (n == 0 || length < n) return NULL;
-    for (size_t i = 0; i + n <= length; i++)
-        if (text[i] == pattern[0] && memcmp(text + i, pattern, n) == 0) return text + i;
-    return NULL;
-}
-
 DWORD CALLBACK StreamRtfChunk(DWORD_PTR cookie, LPBYTE destination, LONG wanted, LONG* given) {
     if (given != NULL) *given = 0;
-    const char* end = (const char*)cookie;
-    const char* position = Viewer.streamPosition;
-    if (position == NULL || given == NULL || destination == NULL || wanted <= 0 ||
-        (uintptr_t)position >= (uintptr_t)end)
-        return 1;
-    size_t left = (size_t)(end - position);
-    size_t n = StrLenBounded(position, left - 1) + 1; /* the text and its terminator, never past the end */
-    if (n > (size_t)wanted) n = (size_t)wanted;
-    memcpy(destination, position, n);
+    if (given == NULL || wanted <= 0) return 1;
+    size_t n = RichTextChunk(Viewer.streamPosition, (const char*)cookie, (char*)destination, (size_t)wanted);
+    if (n == 0) return 1;
     *given = (LONG)n;
-    Viewer.streamPosition = position + n;
+    Viewer.streamPosition += n;
     return 0;
 }
 
 /* Replaces the text area's content with the rich text of a locked document text of `size` bytes. */
 static void LoadRichText(char* text, size_t size) {
-    size_t length = StrLenBounded(text, size);
-    if (length == size) text[--length] = 0; /* no terminator within the block: cut one byte short */
-    char* start = FindBytes(text, length, "<rtf>");
+    const char* end = NULL;
+    char* start = CutRichText(text, size, &end);
     if (start == NULL) {
         SendMessageA(Viewer.richEdit, WM_SETTEXT, 0, (LPARAM) "");
         return;
     }
-    start += 5;
-    char* close = FindBytes(start, length - (size_t)(start - text), "</rtf>");
-    if (close != NULL) *close = 0;
-    char* end = (close != NULL ? close : text + length) + 1;
     Viewer.streamPosition = start;
     EDITSTREAM stream;
     ZeroMemory(&stream, sizeof stream);

@@ -4,14 +4,20 @@
  * Input layout (every part may be short or missing):
  *   byte 0      flags: bit 0 form-data mode, bit 1 fromFileTable, bit 2 fold the pattern first,
  *               bits 3-4 which allocation kind fails, bits 5-7 its ordinal (0: none fails);
- *   byte 1      pattern length L (taken modulo 64);
+ *   byte 1      pattern length: bits 0-5 give L (0..63); with bit 6 set the pattern is long, L * 64 +
+ *               64 bytes (64..4096); the value 255 makes a large document instead (L = 63, and the
+ *               document is its text repeated up to at least 64 KB << (byte 6 % 7), 64 KB to 4 MB,
+ *               with the pattern at its very end);
  *   bytes 2-5   patient number of the header, little-endian (any value, in range or not);
- *   byte 6      extra hits K added to the record after the match (0..255, so growth is crossed);
+ *   byte 6      extra hits K added to the record after the match (0..255, so growth is crossed;
+ *               none for a large document, whose time goes to the matching);
  *   L bytes     the pattern;
  *   the rest    the document text, copied into a block of its exact size plus a terminator.
- * Checked: FindFolded and FindFoldedAll agree with a naive search over a folded copy; nothing is read or
- * written outside its block (the sanitizers); the authors text stays within 999 characters; merging an author
- * twice changes nothing; counts and entries stay consistent. */
+ * Checked: FindFolded and FindFoldedAll agree with a naive search over a folded copy; the document
+ * matcher agrees with the plain definition of its regions (markers and pattern found in a folded
+ * copy, each region running from its opening marker to the first terminator written after it);
+ * nothing is read or written outside its block (the sanitizers); the authors text stays within 999
+ * characters; merging an author twice changes nothing; counts and entries stay consistent. */
 #include "base/alloc.h"
 #include "host/records.h"
 #include "search/fold.h"
@@ -22,6 +28,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,6 +36,7 @@ namespace {
 
 /* The hit table's three kinds of allocation, told apart by what the seam sees. */
 enum HitAllocKind { HIT_ALLOC_RECORD = 0, HIT_ALLOC_FIRST = 1, HIT_ALLOC_GROW = 2 };
+const size_t kLargeDocument = 64 * 1024; /* the smallest large document */
 
 HitAllocKind g_failKind;
 int g_failOrdinal;
@@ -42,18 +50,42 @@ int FuzzAllocator(int grow, size_t bytes) {
 
 void ReportNothing(void) {}
 
-/* Reference search: fold a copy, then a byte-by-byte comparison from every start. */
-long NaiveFind(const std::string& text, const std::string& pattern) {
-    if (pattern.empty()) return -1;
+void Check(bool ok) {
+    if (!ok) abort();
+}
+
+std::string Folded(const std::string& text) {
     std::string folded = text;
     for (char& c : folded)
         c = (char)FoldTable[(unsigned char)c];
-    size_t at = folded.find(pattern);
-    return at == std::string::npos ? -1 : (long)at;
+    return folded;
 }
 
-void Check(bool ok) {
-    if (!ok) abort();
+/* Whether MatchDocumentText must find the pattern: its regions cut from a folded copy, and the
+ * pattern looked for in them as a plain substring. */
+bool PlainMatch(const std::string& folded, const std::string& pattern, bool formDataOnly) {
+    if (pattern.empty()) return false;
+    const size_t none = std::string::npos;
+    size_t first = folded.find(formDataOnly ? "<velarine_data>" : "<text>");
+    size_t firstEnd =
+        first == none ? none : folded.find(formDataOnly ? "</velarine_data>" : "</text>", first);
+    size_t second = formDataOnly ? none : folded.find("<rtf>");
+    size_t secondEnd = second == none ? none : folded.find("</rtf>", second);
+    /* A region ends at the first terminator after its start: its own closing marker or the other's. */
+    auto regionHas = [&](size_t start) {
+        size_t end = folded.size();
+        if (firstEnd != none && firstEnd >= start) end = std::min(end, firstEnd);
+        if (secondEnd != none && secondEnd >= start) end = std::min(end, secondEnd);
+        return folded.substr(start, end - start).find(pattern) != none;
+    };
+    return (first != none && regionHas(first)) || (second != none && regionHas(second));
+}
+
+/* Reference search: fold a copy, then a byte-by-byte comparison from every start. */
+long NaiveFind(const std::string& folded, const std::string& pattern) {
+    if (pattern.empty()) return -1;
+    size_t at = folded.find(pattern);
+    return at == std::string::npos ? -1 : (long)at;
 }
 
 } // namespace
@@ -67,7 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ready = true;
     }
     uint8_t flags = size > 0 ? data[0] : 0;
-    size_t patternLen = size > 1 ? data[1] % 64 : 0;
+    uint8_t lengthByte = size > 1 ? data[1] : 0;
+    bool large = lengthByte == 255;
+    size_t patternLen = lengthByte & 63;
+    if ((lengthByte & 64) && !large) patternLen = patternLen * 64 + 64;
     uint32_t patient = 0;
     for (size_t i = 0; i < 4 && 2 + i < size; i++)
         patient |= (uint32_t)data[2 + i] << (8 * i);
@@ -81,24 +116,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & 4) FoldTextInPlace(&pattern[0]);
     at += patternLen;
 
-    /* The document text in a block of its exact size. */
-    size_t textLen = size - at;
+    /* The document text in a block of its exact size: the input's text, or for a large document
+     * that text repeated to 2 MB and more, then the pattern, so that a match ends at the very last
+     * byte before the terminator. */
+    std::string document((const char*)data + at, size - at);
+    if (large) {
+        size_t target = kLargeDocument << (extraHits % 7);
+        std::string unit = document.empty() ? std::string("x") : document;
+        document.clear();
+        document.reserve(target + unit.size() + pattern.size());
+        while (document.size() < target)
+            document += unit;
+        document += pattern;
+        extraHits = 0;
+    }
+    size_t textLen = document.size();
     char* text = (char*)malloc(textLen + 1);
-    memcpy(text, data + at, textLen);
+    memcpy(text, document.data(), textLen);
     text[textLen] = 0;
     std::string asText(text); /* up to the first zero, as the host's text would end */
+    std::string folded = Folded(asText);
+    bool expectMatch = PlainMatch(folded, pattern, flags & 1);
 
     /* FindFolded against the reference, over the whole text. */
     const char* found = FindFolded(text, pattern.c_str());
-    long expected = NaiveFind(asText, pattern);
+    long expected = NaiveFind(folded, pattern);
     Check(found == nullptr ? expected == -1 : (long)(found - text) == expected);
 
     /* FindFoldedAll over the counted text (zero bytes included), in a block of exactly its size,
-     * against every start of the reference, with an array of 0 to 7 places guarded at its end. */
-    {
+     * against every start of the reference, with an array of 0 to 7 places guarded at its end.
+     * Not for a large document: the viewer searches only the text it shows, and the quadratic
+     * reference would take the target's time. */
+    if (!large) {
         char* exact = (char*)malloc(textLen > 0 ? textLen : 1);
-        memcpy(exact, data + at, textLen);
-        std::string whole((const char*)data + at, textLen);
+        memcpy(exact, document.data(), textLen);
+        std::string whole(document);
         for (char& c : whole)
             c = (char)FoldTable[(unsigned char)c];
         std::vector<size_t> want;
@@ -128,6 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memcpy(header + HEADER_AUTHOR, asText.c_str(), asText.size() < 40 ? asText.size() : 40);
     int matched =
         MatchAndRecordDocument(text, pattern.c_str(), header, (uint32_t)size, (flags >> 1) & 1, flags & 1);
+    Check(matched == (expectMatch ? 1 : 0));
     Check(OccurrenceTotal == (matched && patient < (uint32_t)PATIENT_TABLE_SLOTS ? 1 : 0));
     Check(PatientsWithHits <= 1);
 
