@@ -161,22 +161,25 @@ case $(summary) in "$((DOCUMENTS / 100)) occ. - 2000 Patients (en "*) ;; *) e2e_
 until_true 10 is_idle || e2e_fail "button 219 reads \"$(launch_caption)\" after the run"
 
 # Cancel: "Annuler" during the run stops it; the patients found so far are listed. The cancel is
-# clicked once the progress moves, with the pointer left on the button. A run that still ends first
-# (a loaded machine) turns the late click into the start of another run: that one is let end, and
-# the cancel is tried again.
-cancel_or_end() { cancelled_shown || summary_shown; }
+# clicked once the run shows its own running status, with the pointer left on the button. A run that
+# still ends first (a loaded machine) turns the late click into the start of another run: that one
+# is let end, and the cancel is tried again. A run is over when the button reads "Lancer" again with a cancel or a summary in the status; the
+# status alone still shows the previous run's summary for a moment after a click. The cancel waits
+# for this run's own running status ("Total ..."), which the previous run's final progress cannot
+# fake.
+run_over() { is_idle && { cancelled_shown || summary_shown; }; }
+reporting() { is_searching && case $(summary) in "Total 'aspirine': "*) ;; *) false ;; esac; }
 for attempt in 1 2 3; do
     x_click "$lx" "$ly"
     until_true 10 is_searching || e2e_fail "the run to cancel was not seen running"
-    until_true 30 progress_moving || true
+    until_true 30 reporting || true
     xdotool click 1
-    until_true 60 cancel_or_end || e2e_fail "neither \"Annulé !\" nor an end after the cancel (status \"$(summary)\")"
+    until_true 60 run_over || e2e_fail "neither \"Annulé !\" nor an end after the cancel (status \"$(summary)\")"
     cancelled_shown && break
     [ $attempt -lt 3 ] || e2e_fail "no \"Annulé !\" after the cancel in three runs (status \"$(summary)\")"
     e2e_log "the run ended before the cancel came (attempt $attempt): once more"
-    sleep 1 # the late click's run starts
-    until_true 120 summary_shown || e2e_fail "the run started by the late click did not end"
-    until_true 10 is_idle || e2e_fail "button 219 reads \"$(launch_caption)\" after a run"
+    sleep 1 # the late click may have started another run: it is let end
+    until_true 120 run_over || e2e_fail "the run started by the late click did not end (status \"$(summary)\")"
 done
 until_true 10 is_idle || e2e_fail "button 219 reads \"$(launch_caption)\" after the cancel"
 position=$(drv pb-pos "$M" 232)
