@@ -26,7 +26,7 @@ log() { printf '\n== %s\n' "$*"; }
 PACKAGES="g++ cmake make g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 wine wine32:i386
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64
   xvfb xauth x11-utils xdotool imagemagick fonts-wine googletest libgtest-dev libbenchmark-dev clang
-  libclang-rt-14-dev python3 icoutils ca-certificates nsis"
+  libclang-rt-14-dev clang-format-14 git python3 icoutils ca-certificates nsis"
 install_missing() {
   local missing=()
   for p in $PACKAGES; do
@@ -98,7 +98,7 @@ choose_wine_flavour() {
 # ---- building ---------------------------------------------------------------------------------
 configure_build() { # dir, extra cmake args...
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
 }
 build_all() {
@@ -152,6 +152,7 @@ cmd_test() {
   local rc=0
   log "include order and format"
   tools/check-includes.sh || rc=1
+  tools/check-format.sh || rc=1
   log "layer 1: native unit tests"
   ctest --test-dir build/native --output-on-failure -j "$JOBS" || rc=1
   if [ -d build/fuzz ] && ls build/fuzz/tests/fuzz/*_fuzz >/dev/null 2>&1; then

@@ -4,34 +4,26 @@
 #   fuzz — the libFuzzer targets (configure with clang).
 set(SONDREL_FLAVOUR test CACHE STRING "test, fast or fuzz")
 
+# Each flavour has its own default build type (Debug under the sanitizers, RelWithDebInfo for the
+# fuzz targets, Release for the benchmarks); a build type given on the command line is kept.
 set(SONDREL_SAN_FLAGS)
 if(SONDREL_FLAVOUR STREQUAL "test")
   set(SONDREL_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  set(CMAKE_BUILD_TYPE Debug CACHE STRING "" FORCE)
+  set(_default_build_type Debug)
 elseif(SONDREL_FLAVOUR STREQUAL "fuzz")
   set(SONDREL_SAN_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
-  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "" FORCE)
+  set(_default_build_type RelWithDebInfo)
   # clang knows no other execution character set than UTF-8; the core's accented UI texts do not
   # matter to the fuzzed parsers.
   set(SONDREL_CHARSET)
 else()
-  set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
+  set(_default_build_type Release)
+endif()
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE ${_default_build_type})
 endif()
 
-add_library(sondrel_core STATIC ${SONDREL_CORE_SOURCES})
-target_include_directories(sondrel_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(sondrel_core PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET} ${SONDREL_SAN_FLAGS})
-target_link_options(sondrel_core PUBLIC ${SONDREL_SAN_FLAGS})
-
-# The stand-in host's portable parts (cabinet format reader and writer), shared by the generator,
-# the native tests and the Windows DLL.
-file(GLOB SONDREL_STANDIN_CORE CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/standin/core/*.cpp)
-if(SONDREL_STANDIN_CORE)
-  add_library(standin_core STATIC ${SONDREL_STANDIN_CORE})
-  target_include_directories(standin_core PUBLIC ${CMAKE_SOURCE_DIR})
-  target_compile_options(standin_core PRIVATE ${SONDREL_WARNINGS} ${SONDREL_SAN_FLAGS})
-  target_link_options(standin_core PUBLIC ${SONDREL_SAN_FLAGS})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/core.cmake)
 
 enable_testing()
 
@@ -42,9 +34,7 @@ if(SONDREL_FLAVOUR STREQUAL "test")
   add_executable(sondrel_unit_tests ${_unit})
   target_compile_options(sondrel_unit_tests PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET} ${SONDREL_SAN_FLAGS})
   target_link_libraries(sondrel_unit_tests PRIVATE sondrel_core GTest::gtest_main Threads::Threads)
-  if(TARGET standin_core)
-    target_link_libraries(sondrel_unit_tests PRIVATE standin_core)
-  endif()
+  target_link_libraries(sondrel_unit_tests PRIVATE standin_core)
   target_compile_definitions(sondrel_unit_tests PRIVATE SONDREL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_test(NAME unit_tests COMMAND sondrel_unit_tests)
   # The fuzz targets' corpora also run as plain regression inputs in this flavour.

@@ -1,7 +1,10 @@
 # Cross (MinGW-w64 i686, or x86_64 for the 64-bit test flavour) configuration: sondrel.exe, the stand-in host, Windows tests under Wine.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "-c 65001")   # resource scripts are UTF-8; windres turns their texts into 1252
-set(CMAKE_BUILD_TYPE Release CACHE STRING "" FORCE)
+# Release unless the command line gives another build type.
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Release)
+endif()
 # Every exe and DLL lands in one folder, so the stand-in HDAPI5.DLL sits beside sondrel.exe and the
 # test executables.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
@@ -19,9 +22,8 @@ set(SONDREL_WINEPREFIX "" CACHE PATH "Wine prefix of the tests (empty: the flavo
 set(SONDREL_WINE_TEST_ENV SONDREL_WINE_FLAVOUR=${SONDREL_WINE_FLAVOUR} SONDREL_WINEPREFIX=${SONDREL_WINEPREFIX})
 set(SONDREL_TEST_TREE ${CMAKE_SOURCE_DIR}/build/cabinets/small CACHE PATH "generated cabinet tree")
 
-add_library(sondrel_core STATIC ${SONDREL_CORE_SOURCES})
-target_include_directories(sondrel_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(sondrel_core PRIVATE ${SONDREL_WARNINGS} ${SONDREL_CHARSET})
+set(SONDREL_SAN_FLAGS)
+include(${CMAKE_CURRENT_LIST_DIR}/core.cmake)
 # The folded scan's SSE2 path (search/fold.cpp says why a 32-bit build may assume SSE2).
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT MSVC)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/search/fold.cpp PROPERTIES COMPILE_OPTIONS -msse2)
