@@ -122,7 +122,7 @@ awk -v n=$DOCUMENTS -v p=2000 'BEGIN {
     printf "HDCAB 1\r\nTODAY 08/12/2026\r\nPASS long\r\n"
     for (i = 1; i <= p; i++) printf "P %d|NOM%d|Pr\xe9nom|01/01/1980|1 80 01 75 %03d\r\n", i, i, i % 1000
     for (k = 1; k <= n; k++)
-        printf "D 39|%d|7|%d|01/01/2001|0|Dr Long\r\n<text>%s</text>\r\n.\r\n", k, int(k / 100) % p + 1,
+        printf "D 39|%d|7|%d|01/01/2001|0|Dr Long\r\n<text>%s</text>\r\n.\r\n", k, int((k - 1) * p / n) + 1,
             (k % 100 == 0 ? "aspirine" : "paracetamol")
 }' > "$tree/Cabinets/longrun/cabinet.txt"
 restore_prefix() {
