@@ -16,7 +16,10 @@
  *        scan       reads + a plain folded scan of each whole text for the pattern (FindFolded);
  *        match      reads + MatchDocument as the run calls it (sections, search, hit recording);
  *      so that scan - reads is the cost of scanning the texts and match - scan what the program does
- *      beyond scanning them;
+ *      beyond scanning them; then one more pass that times each document's parts with the
+ *      performance counter (differences of whole passes drown in the host's spread on a busy
+ *      machine): the host's read call, GlobalLock, GlobalSize, the match, the hit recording,
+ *      GlobalUnlock, GlobalFree, and a second scan of the text just matched;
  *   3. fills the list for FILL_PATIENTS patients of the cabinet (one hit each) from a worker thread,
  *      as the run does, at the current host level.
  * Nothing here is part of the program; it links the program's own code. */
@@ -94,8 +97,9 @@ static void Walk(int index, int fileFlag, int wanted, std::vector<uint32_t>* out
 enum { PASS_READS = 0, PASS_SCAN = 1, PASS_MATCH = 2, PASS_PARTS = 3 };
 
 /* The parts of one document's read and match, summed over a PASS_PARTS pass, in counter ticks:
- * the host's read call; GlobalLock; GlobalSize; the match of the locked text (MatchAndRecordDocument,
- * as MatchDocument calls it); GlobalUnlock; GlobalFree; and apart, one more FindFolded of the
+ * the host's read call; GlobalLock; GlobalSize; the terminator written at the block's end, the
+ * match of the text (MatchDocumentText) and the recording of a hit, as MatchDocument does them;
+ * GlobalUnlock; GlobalFree; and apart, one more FindFolded of the
  * text just matched (so in the cache), to tell the scan's own cost from the cost of reaching the
  * text the host has just written. */
 enum {
@@ -107,14 +111,11 @@ enum {
     PART_UNLOCK,
     PART_FREE,
     PART_RESCAN,
-    PART_FIRST,
     PART_WRITE,
     PART_COUNT
 };
 static long long g_parts[PART_COUNT];
 static long long g_readStart;
-static int g_matchIsScan = getenv("MATCH_IS_SCAN") != NULL;
-static int g_scanFirst = getenv("SCAN_FIRST") != NULL;
 
 static long long Ticks() {
     LARGE_INTEGER t;
@@ -144,20 +145,12 @@ static void Consume(Pass* pass, HGLOBAL text, int how, const void* header, DWORD
         long long t1 = Ticks();
         SIZE_T size = p != NULL ? GlobalSize(text) : 0;
         long long t2 = Ticks();
-        if (g_scanFirst && size > 0) {
-            volatile const char* before = FindFolded(p, pass->pattern);
-            (void)before;
-            long long f = Ticks();
-            g_parts[PART_FIRST] += f - t2;
-            t2 = f;
-        }
         if (size > 0) {
             p[size - 1] = 0;
             long long w = Ticks();
             g_parts[PART_WRITE] += w - t2;
             g_parts[PART_MATCH] -= w - t2;
-            if (g_matchIsScan ? FindFolded(p, pass->pattern) != NULL
-                              : MatchDocumentText(p, pass->pattern, forms)) {
+            if (MatchDocumentText(p, pass->pattern, forms)) {
                 long long r = Ticks();
                 RecordDocumentHit(header, (uint32_t)key, fromFile);
                 g_parts[PART_RECORD] += Ticks() - r;
@@ -331,7 +324,6 @@ int main(int argc, char** argv) {
                                                        "GlobalUnlock",
                                                        "GlobalFree",
                                                        "(apart: the same scan again)",
-                                                       "(apart: a scan before the match)",
                                                        "terminator at the block's end"};
     printf("parts of %ld documents (counter read %.0f ns, taken off):\n", pass.documents,
            1e9 * stamp / (double)Frequency.QuadPart);
