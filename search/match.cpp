@@ -2,7 +2,8 @@
  *
  * The regions are never copied: the closing markers are overwritten by terminators in the
  * document's own memory and FindFolded scans from the opening marker up to the first terminator.
- * The markers are found in one pass over the text before any terminator is written.
+ * The markers are found in one pass over the text before any terminator is written, and only for
+ * a text that holds the pattern somewhere.
  * The author is copied out of the header bounded to its 22-byte field, so a header whose author is
  * not terminated cannot make us read past it. */
 #include "search/match.h"
@@ -71,6 +72,13 @@ static void FindRegions(char* text, Region* regions, int count) {
 
 int MatchDocumentText(char* text, const char* pattern, int formDataOnly) {
     if (text == NULL) return 0;
+    /* Most documents do not hold the pattern anywhere: one folded scan of the whole text settles
+     * those, without looking for the markers (a second pass over the text). This changes no result:
+     * every region is a stretch of the text's own bytes that ends before its first terminator (the
+     * terminators written over closing markers only shorten regions), so a match inside a region is
+     * a match in the whole text. A text that holds the pattern somewhere is cut into its regions
+     * as below. */
+    if (FindFolded(text, pattern) == NULL) return 0;
     Region regions[2] = {{kTextOpen, kTextClose, NULL, NULL}, {kRtfOpen, kRtfClose, NULL, NULL}};
     int count = 2;
     if (formDataOnly) {

@@ -25,7 +25,8 @@
 #include <stdint.h>
 
 /* Cuts the searched regions out of the zero-terminated text (writing terminators over the closing
- * markers it finds) and looks for the folded pattern in them. Returns 1 on a match, 0 otherwise
+ * markers it finds) and looks for the folded pattern in them. A text that holds the pattern nowhere
+ * is answered by one scan and left unchanged. Returns 1 on a match, 0 otherwise
  * (also for a NULL text). */
 int MatchDocumentText(char* text, const char* pattern, int formDataOnly);
 

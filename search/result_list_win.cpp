@@ -36,8 +36,9 @@
  * thread, while the caller waits in SendMessage exactly as it would for each row; the host is not
  * called by two threads at once, since the caller is blocked meanwhile. Called on the interface
  * thread (the import), or for a list that is not subclassed, it fills directly. The list is not
- * redrawn while its rows go in, then invalidated once. ReleaseListedRecords, the run's release of
- * the previous results (one LVM_GETITEMA per row), is handed over the same way. */
+ * redrawn while its rows go in, then invalidated once. On the list's thread the row messages are
+ * handed straight to the list view's procedure (ListChannel below). ReleaseListedRecords, the run's release
+ * of the previous results (one LVM_GETITEMA per row), is handed over the same way. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
@@ -158,15 +159,38 @@ void LookupSchemeName(char* output, size_t size, int code) {
     SchemeTableFree(&table);
 }
 
+/* How a fill's row messages reach the list. On the list's own thread, with the list subclassed by
+ * ResultListProc, each message goes straight to the list view's procedure, exactly where the
+ * subclass would pass it (it keeps only its two private messages), without a SendMessage per row
+ * and cell; otherwise (another thread, or a list that is not subclassed) it is sent. */
+typedef struct ListChannel {
+    HWND list;
+    WNDPROC proc; /* the list view's own procedure, or NULL: send */
+} ListChannel;
+
+static ListChannel OpenListChannel(HWND list) {
+    ListChannel channel = {list, NULL};
+    if (list != NULL && ListViewProc != NULL &&
+        GetWindowThreadProcessId(list, NULL) == GetCurrentThreadId() &&
+        GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc)
+        channel.proc = ListViewProc;
+    return channel;
+}
+
+static LRESULT ToList(const ListChannel* channel, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (channel->proc != NULL) return CallWindowProcA(channel->proc, channel->list, message, wParam, lParam);
+    return SendMessageA(channel->list, message, wParam, lParam);
+}
+
 /* Sets one cell of `row` (text only). */
-static void SetCell(HWND list, int row, int column, const char* text) {
+static void SetCell(const ListChannel* list, int row, int column, const char* text) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT;
     item.iItem = row;
     item.iSubItem = column;
     item.pszText = (LPSTR)text;
-    SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&item);
+    ToList(list, LVM_SETITEMA, 0, (LPARAM)&item);
 }
 
 /* A record text field copied out, bounded by its room whether or not the host terminated it. */
@@ -204,8 +228,8 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
 }
 
 /* Inserts the row of one patient at `row` and sets its cells; returns the row's index or -1. */
-static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientRecord, void* infoSesamRecord,
-                         void* extensionsRecord, const SchemeTable* schemes) {
+static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, void* patientRecord,
+                         void* infoSesamRecord, void* extensionsRecord, const SchemeTable* schemes) {
     char cell[RESULT_CELL_SIZE];
     int32_t number = record->patientNumber;
     int known = ReadPatientRecord(patientRecord, number);
@@ -217,7 +241,7 @@ static int AddPatientRow(HWND list, int row, PatientHits* record, void* patientR
     item.iItem = row;
     item.pszText = cell;
     item.lParam = (LPARAM)record;
-    int index = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+    int index = (int)ToList(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
     if (index < 0) return -1;
 
     ComposePatientName(patientRecord, cell, sizeof cell);
@@ -269,13 +293,14 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     SchemeTable schemes;
     LoadSchemeTable(&schemes);
+    ListChannel channel = OpenListChannel(list);
     int rows = 0;
     for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
         PatientHits* record = PatientHitsTable[number];
         if (record == NULL) continue;
         record->patientNumber = number;
-        if (AddPatientRow(list, rows, record, patientRecord, infoSesamRecord, extensionsRecord, &schemes) >=
-            0)
+        if (AddPatientRow(&channel, rows, record, patientRecord, infoSesamRecord, extensionsRecord,
+                          &schemes) >= 0)
             rows++;
         else
             DropUnlistedRecord(number);
@@ -292,13 +317,14 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
 
 /* Releases the record each row carries, from row 0 up, then deletes every row. */
 static void ReleaseRows(HWND list) {
+    ListChannel channel = OpenListChannel(list);
     int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     for (int row = 0; row < rows; row++) {
         LVITEMA item;
         ZeroMemory(&item, sizeof item);
         item.mask = LVIF_PARAM;
         item.iItem = row;
-        if (SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item)) ReleasePatientHits((PatientHits*)item.lParam);
+        if (ToList(&channel, LVM_GETITEMA, 0, (LPARAM)&item)) ReleasePatientHits((PatientHits*)item.lParam);
     }
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
 }

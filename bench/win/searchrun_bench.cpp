@@ -16,7 +16,10 @@
  *        scan       reads + a plain folded scan of each whole text for the pattern (FindFolded);
  *        match      reads + MatchDocument as the run calls it (sections, search, hit recording);
  *      so that scan - reads is the cost of scanning the texts and match - scan what the program does
- *      beyond scanning them;
+ *      beyond scanning them; then one more pass that times each document's parts with the
+ *      performance counter (differences of whole passes drown in the host's spread on a busy
+ *      machine): the host's read call, GlobalLock, GlobalSize, the match, the hit recording,
+ *      GlobalUnlock, GlobalFree, and a second scan of the text just matched;
  *   3. fills the list for FILL_PATIENTS patients of the cabinet (one hit each) from a worker thread,
  *      as the run does, at the current host level.
  * Nothing here is part of the program; it links the program's own code. */
@@ -38,6 +41,7 @@
 #include "resources/ids.h"
 #include "search/fold.h"
 #include "search/hits.h"
+#include "search/match.h"
 #include "search/match_win.h"
 #include "search/result_list.h"
 #include "search/search_run.h"
@@ -90,7 +94,37 @@ static void Walk(int index, int fileFlag, int wanted, std::vector<uint32_t>* out
         if (GetDossiersType(keyText, fileFlag) == wanted) out->push_back((uint32_t)key);
 }
 
-enum { PASS_READS = 0, PASS_SCAN = 1, PASS_MATCH = 2 };
+enum { PASS_READS = 0, PASS_SCAN = 1, PASS_MATCH = 2, PASS_PARTS = 3 };
+
+/* The parts of one document's read and match, summed over a PASS_PARTS pass, in counter ticks:
+ * the host's read call; GlobalLock; GlobalSize; the terminator written at the block's end, the
+ * match of the text (MatchDocumentText) and the recording of a hit, as MatchDocument does them;
+ * GlobalUnlock; GlobalFree; and apart, one more FindFolded of the
+ * text just matched (so in the cache), to tell the scan's own cost from the cost of reaching the
+ * text the host has just written. */
+enum {
+    PART_READ,
+    PART_LOCK,
+    PART_SIZE,
+    PART_MATCH,
+    PART_RECORD,
+    PART_UNLOCK,
+    PART_FREE,
+    PART_RESCAN,
+    PART_WRITE,
+    PART_COUNT
+};
+static long long g_parts[PART_COUNT];
+static long long g_readStart;
+
+static long long Ticks() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+/* The host's read call, stamped when PASS_PARTS times it. */
+#define TIMED_READ(call) (g_readStart = Ticks(), (call))
 
 typedef struct Pass {
     int family;
@@ -104,6 +138,42 @@ static void Consume(Pass* pass, HGLOBAL text, int how, const void* header, DWORD
                     int forms) {
     if (text == NULL) return;
     pass->documents++;
+    if (how == PASS_PARTS) {
+        long long t0 = Ticks();
+        g_parts[PART_READ] += t0 - g_readStart;
+        char* p = (char*)GlobalLock(text);
+        long long t1 = Ticks();
+        SIZE_T size = p != NULL ? GlobalSize(text) : 0;
+        long long t2 = Ticks();
+        if (size > 0) {
+            p[size - 1] = 0;
+            long long w = Ticks();
+            g_parts[PART_WRITE] += w - t2;
+            g_parts[PART_MATCH] -= w - t2;
+            if (MatchDocumentText(p, pass->pattern, forms)) {
+                long long r = Ticks();
+                RecordDocumentHit(header, (uint32_t)key, fromFile);
+                g_parts[PART_RECORD] += Ticks() - r;
+            }
+        }
+        long long t3 = Ticks();
+        if (size > 0) {
+            volatile const char* again = FindFolded(p, pass->pattern);
+            (void)again;
+        }
+        g_parts[PART_RESCAN] += Ticks() - t3;
+        t3 = Ticks();
+        if (p != NULL) GlobalUnlock(text);
+        long long t4 = Ticks();
+        GlobalFree(text);
+        long long t5 = Ticks();
+        g_parts[PART_LOCK] += t1 - t0;
+        g_parts[PART_SIZE] += t2 - t1;
+        g_parts[PART_MATCH] += t3 - t2;
+        g_parts[PART_UNLOCK] += t4 - t3;
+        g_parts[PART_FREE] += t5 - t4;
+        return;
+    }
     if (how == PASS_MATCH) {
         MatchDocument(text, pass->pattern, header, key, fromFile, forms);
         return;
@@ -127,16 +197,17 @@ static void RunPass(Pass* pass, const Keys* keys, int how) {
         ReadDossiers2(key, pass->folderRecord);
         int type = RecordU8(pass->folderRecord, HEADER_TYPE);
         if (type == DOC_TYPE_LETTER)
-            Consume(pass, ReadXMLCourriers(key, letter, 0), how, letter, key, 0, forms);
+            Consume(pass, TIMED_READ(ReadXMLCourriers(key, letter, 0)), how, letter, key, 0, forms);
         else if (type == DOC_TYPE_PRESCRIPTION)
-            Consume(pass, ReadXMLOrdonnances(key, prescription, 0), how, prescription, key, 0, 0);
+            Consume(pass, TIMED_READ(ReadXMLOrdonnances(key, prescription, 0)), how, prescription, key, 0, 0);
     }
     HDFirstKey(FileIndexOf(pass->family), keyText);
     for (uint32_t key : keys->file) {
         if (pass->family == FAMILY_PRESCRIPTIONS)
-            Consume(pass, ReadXMLFileOrdonnances(key, prescription), how, prescription, key, 1, 0);
+            Consume(pass, TIMED_READ(ReadXMLFileOrdonnances(key, prescription)), how, prescription, key, 1,
+                    0);
         else
-            Consume(pass, ReadXMLFileCourriers(key, letter), how, letter, key, 1, forms);
+            Consume(pass, TIMED_READ(ReadXMLFileCourriers(key, letter)), how, letter, key, 1, forms);
     }
 }
 
@@ -232,6 +303,36 @@ int main(int argc, char** argv) {
     pass.bytes = 0;
     RunPass(&pass, &keys, PASS_SCAN);
     ReleaseTable();
+    /* The parts, from one more pass; a counter read costs about `stamp` ticks, taken off each part. */
+    long long s0 = Ticks();
+    for (int i = 0; i < 1000; i++)
+        Ticks();
+    double stamp = (double)(Ticks() - s0) / 1000.0;
+    ReleaseTable();
+    pass.documents = 0;
+    RunPass(&pass, &keys, PASS_PARTS);
+    double recorded = (double)OccurrenceTotal;
+    ReleaseTable();
+    /* The match part holds the record part and its two counter reads per recorded document. */
+    g_parts[PART_MATCH] -= g_parts[PART_RECORD] + (long long)(2.0 * stamp * recorded);
+    g_parts[PART_MATCH] -= (long long)(stamp * (double)pass.documents);
+    static const char* const kPartNames[PART_COUNT] = {"host read call",
+                                                       "GlobalLock",
+                                                       "GlobalSize",
+                                                       "match (MatchDocumentText)",
+                                                       "record (RecordDocumentHit)",
+                                                       "GlobalUnlock",
+                                                       "GlobalFree",
+                                                       "(apart: the same scan again)",
+                                                       "terminator at the block's end"};
+    printf("parts of %ld documents (counter read %.0f ns, taken off):\n", pass.documents,
+           1e9 * stamp / (double)Frequency.QuadPart);
+    for (int i = 0; i < PART_COUNT; i++) {
+        double stamps = i == PART_RECORD ? recorded : (double)pass.documents;
+        double seconds = ((double)g_parts[i] - stamp * stamps) / (double)Frequency.QuadPart;
+        printf("  %-32s %.3f s, %.2f us a document\n", kPartNames[i], seconds,
+               1e6 * seconds / pass.documents);
+    }
     printf("keys: %zu + %zu, walk (host) %.3f s, sort %.4f s\n", keys.folder.size(), keys.file.size(), walk,
            sort);
     printf("documents read: %ld, %.1f MB of text; %d matching, %d patients\n", documents, pass.bytes / 1e6,

@@ -86,7 +86,13 @@ TEST_F(MatchTextTest, SameRegionsAndTerminatorsAsSeparateScansForEachMarker) {
         int matched = MatchDocumentText(ours.data(), pattern.c_str(), formDataOnly);
         ASSERT_EQ(matched, MatchBySeparateScans(theirs.data(), pattern.c_str(), formDataOnly))
             << document << " form data " << formDataOnly;
-        ASSERT_EQ(ours, theirs) << document << " form data " << formDataOnly;
+        /* A text that holds the pattern nowhere is settled before its markers are looked for and
+         * is left as it was; any other gets the terminators of the separate scans. */
+        std::vector<char> original = ExactText(document);
+        if (FindFoldedPortable(original.data(), pattern.c_str()) != nullptr)
+            ASSERT_EQ(ours, theirs) << document << " form data " << formDataOnly;
+        else
+            ASSERT_EQ(ours, original) << document << " form data " << formDataOnly;
     }
 }
 
