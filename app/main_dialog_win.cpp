@@ -71,9 +71,9 @@ static void InitMainWindow(HWND dialog) {
     InstallAllocationFailureBox();
     SetMainWindowIcon(dialog);
     CreateResultColumns(dialog);
+    InitListImages(dialog); /* allocates SortDirections: first, before the cabinet's own blocks */
     BuildFoldTable();
     OpenCurrentCabinet(dialog);
-    InitListImages(dialog);
     LinkCursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_LINK_CURSOR));
     FillLinkTable(dialog);
     CreateStatusBar(dialog);

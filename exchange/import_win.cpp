@@ -3,8 +3,8 @@
  *
  * ImportResults, in order: refuse while a search is starting or running; open and lock the patient,
  * social-insurance and extensions tables; ask for the file (cancel: close the tables, nothing else
- * happens); then ImportFromOpenTables: set SearchStartTick, so that the summary FillResultList
- * writes gives the import's duration; open the file, skip its first line (the header, whatever it
+ * happens); then ImportFromOpenTables: take the start tick, which FillResultList is given so
+ * that its summary gives the import's duration; open the file, skip its first line (the header, whatever it
  * holds), apply every further line; close the file; fill the list again with the three locked
  * records; finally unlock and close the tables. ImportResultsFromPath is the same without the
  * dialog.
@@ -39,6 +39,7 @@
 #include "exchange/import_apply.h"
 #include "exchange/import_lines.h"
 #include "host/hdapi.h"
+#include "host/host_table_win.h"
 #include "host/records.h"
 #include "host/records_win.h"
 #include "search/result_list.h"
@@ -54,12 +55,12 @@ typedef struct ImportSource {
 
 /* The three host tables, each handle locked for the whole import. */
 typedef struct ImportTables {
-    HGLOBAL patients;   /* OpenPatients handle */
-    HGLOBAL infoSesam;  /* OpenInfoSesam handle */
-    HGLOBAL extensions; /* OpenExtensions handle */
-    void* patient;      /* locked patient record; the names are read into it */
-    void* insurance;    /* locked social-insurance record, for FillResultList */
-    void* extension;    /* locked extensions record, for FillResultList */
+    HostTable patients;   /* the patient table */
+    HostTable infoSesam;  /* the social-insurance table */
+    HostTable extensions; /* the extensions table */
+    void* patient;        /* locked patient record; the names are read into it */
+    void* insurance;      /* locked social-insurance record, for FillResultList; NULL if none */
+    void* extension;      /* locked extensions record, for FillResultList; NULL if none */
 } ImportTables;
 
 int ChooseOpenFile(HWND owner, const char* filter, char* path, int pathSize) {
@@ -93,24 +94,17 @@ static int OpenImportFile(ImportSource* source, const char* path) {
  * cabinet has already told the user, so the import quietly does nothing. */
 static int OpenImportTables(ImportTables* tables) {
     ZeroMemory(tables, sizeof *tables);
-    tables->patients = OpenPatients(0);
-    tables->infoSesam = OpenInfoSesam(0);
-    tables->extensions = OpenExtensions(0);
-    if (tables->patients != NULL) tables->patient = GlobalLock(tables->patients);
-    if (tables->infoSesam != NULL) tables->insurance = GlobalLock(tables->infoSesam);
-    if (tables->extensions != NULL) tables->extension = GlobalLock(tables->extensions);
-    if (tables->patient != NULL) return 1;
-    return 0;
+    tables->patient = OpenHostTable(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &tables->patients);
+    tables->insurance = OpenHostTable(HOST_TABLE_INFOSESAM, INFOSESAM_RECORD_SIZE, &tables->infoSesam);
+    tables->extension = OpenHostTable(HOST_TABLE_EXTENSIONS, EXTENSIONS_RECORD_SIZE, &tables->extensions);
+    return tables->patient != NULL;
 }
 
 /* Unlocks each table and hands it back. */
 static void CloseImportTables(ImportTables* tables) {
-    if (tables->patient != NULL) GlobalUnlock(tables->patients);
-    if (tables->insurance != NULL) GlobalUnlock(tables->infoSesam);
-    if (tables->extension != NULL) GlobalUnlock(tables->extensions);
-    if (tables->patients != NULL) ClosePatients(tables->patients);
-    if (tables->infoSesam != NULL) CloseInfoSesam(tables->infoSesam);
-    if (tables->extensions != NULL) CloseExtensions(tables->extensions);
+    CloseHostTable(&tables->patients);
+    CloseHostTable(&tables->infoSesam);
+    CloseHostTable(&tables->extensions);
     ZeroMemory(tables, sizeof *tables);
 }
 
@@ -152,7 +146,7 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
                                 ImportTables* tables) {
     char line[IMPORT_LINE_SIZE];
     int result = IMPORT_NOT_OPENED;
-    SearchStartTick = GetTickCount();
+    DWORD SearchStartTick = GetTickCount();
     ImportSource source;
     if (OpenImportFile(&source, path)) {
         int tooLong = 0;
@@ -181,7 +175,7 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
     HWND list = GetDlgItem(mainWindow, listId);
     if (list != NULL) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     DropStaleCancel();
-    FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension);
+    FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension, SearchStartTick);
     if (list != NULL) {
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, NULL, TRUE);

@@ -5,7 +5,7 @@
  * the rows by one column's cell texts, in the direction that column's byte of SortDirections holds
  * (0 ascending, non-zero descending), then inverts that byte; the sorted column's header shows its
  * triangle and the column sorted before loses its own. A click on an empty list changes nothing.
- * CompareRows is the list's comparison callback; it reads the sort under way (see sort_win.cpp). */
+ * The sort under way travels to the list's comparison through LVM_SORTITEMS (see sort_win.cpp). */
 #ifndef SONDREL_RESULTS_SORT_H
 #define SONDREL_RESULTS_SORT_H
 
@@ -16,19 +16,20 @@
 
 /* The header images are SORT_IMAGE_* of search/result_format.h. */
 
+/* The sort state of the main window, kept between header clicks. */
+/* One sort-direction byte per list column, allocated by InitListImages; NULL before, or when there
+ * was no memory for it (a header click then does nothing). */
+extern unsigned char* SortDirections;
 /* Index of the column sorted last; 0 at start. */
 extern int32_t LastSortColumn;
 
-/* The list's image list and extended styles; once, while the main window initialises. */
+/* The list's image list and extended styles, and SortDirections allocated (or reused) with every
+ * byte 0; once, while the main window initialises, right after CreateResultColumns. */
 void InitListImages(HWND mainWindow);
 
 /* Sorts list `listId` of the main window by `column`, toggling its byte of `sortDirections` and
  * updating `*lastSortColumn`. A column outside the nine, or a missing direction table, is ignored. */
 void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, int32_t* lastSortColumn,
                   int column);
-
-/* The comparison of LVM_SORTITEMS: item data (PatientHits records) of two rows and the column. Negative
- * when the first row goes before the second. Meaningful only during SortByColumn's sort. */
-int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column);
 
 #endif

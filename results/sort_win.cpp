@@ -16,7 +16,10 @@
  * Rows that compare equal keep the order they had before the sort, in both directions: CompareRows
  * breaks ties by the row index, so the outcome does not depend on the control's sort algorithm.
  *
- * Everything runs on the interface thread; the sort context serves one sort at a time. */
+ * The sort's context (the directions and the snapshot) is a local of SortByColumn, handed to
+ * CompareRows through LVM_SORTITEMS's lParamSort; the column sorted travels in it too.
+ *
+ * Everything runs on the interface thread. */
 #include "results/sort.h"
 
 #include <commctrl.h>
@@ -29,7 +32,9 @@
 #include "results/row_compare.h"
 #include "search/hits.h"
 
-int32_t LastSortColumn = 0;
+/* The sort state the main window keeps between clicks. */
+unsigned char* SortDirections = NULL; /* one byte per column: 0 ascending next, non-zero descending */
+int32_t LastSortColumn = 0;           /* the column sorted last, whose header shows a triangle */
 
 enum {
     SORT_IMAGE_WIDTH = 16,
@@ -39,19 +44,26 @@ enum {
     SNAPSHOT_POOL_START = 4096 /* first size of the text pool; doubled as needed */
 };
 
-/* The sort under way, read by CompareRows. */
+/* One sort under way, a local of SortByColumn read by CompareRows. */
 typedef struct SortContext {
-    HWND window;               /* main window */
-    int listId;                /* id of the sorted list */
-    unsigned char* directions; /* one byte per column: 0 ascending, non-zero descending */
-    char* texts;               /* snapshot pool: the sorted column's cell texts, each terminated */
-    size_t* offsets;           /* offsets[r]: start in texts of the text of row r (a row index) */
-    int32_t rows;              /* entries of offsets */
+    int column;      /* the column sorted */
+    int descending;  /* 1 when the column is sorted in descending order */
+    char* texts;     /* snapshot pool: the sorted column's cell texts, each terminated */
+    size_t* offsets; /* offsets[r]: start in texts of the text of row r (a row index) */
+    int32_t rows;    /* entries of offsets */
 } SortContext;
 
-static SortContext Sort;
+/* One byte per column; the sort indexes it by any of the nine columns, so the block always has nine
+ * bytes. A second window (tests) reuses and clears it. Without the block (no memory at start-up) a
+ * header click sorts nothing and says nothing, as the sort does whenever it lacks memory; the next
+ * window tries again. */
+static void ResetSortDirections(void) {
+    if (SortDirections == NULL) SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
+    if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
+}
 
 void InitListImages(HWND mainWindow) {
+    ResetSortDirections();
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     HIMAGELIST images = ImageList_Create(SORT_IMAGE_WIDTH, SORT_IMAGE_HEIGHT, ILC_COLOR8, SORT_IMAGE_INITIAL,
                                          SORT_IMAGE_GROWTH);
@@ -72,43 +84,43 @@ static void SetHeaderImage(HWND list, int column, int image) {
     SendMessageA(list, LVM_SETCOLUMNA, (WPARAM)column, (LPARAM)&header);
 }
 
-static void FreeSnapshot(void) {
-    SondrelFree(Sort.texts);
-    SondrelFree(Sort.offsets);
-    Sort.texts = NULL;
-    Sort.offsets = NULL;
-    Sort.rows = 0;
+static void FreeSnapshot(SortContext* sort) {
+    SondrelFree(sort->texts);
+    SondrelFree(sort->offsets);
+    sort->texts = NULL;
+    sort->offsets = NULL;
+    sort->rows = 0;
 }
 
 /* Appends a terminated text to the pool, growing it; 0 when memory runs out. */
-static int AppendSnapshotText(size_t* used, size_t* capacity, const char* text) {
+static int AppendSnapshotText(SortContext* sort, size_t* used, size_t* capacity, const char* text) {
     size_t length = StrLenBounded(text, SORT_CELL_SIZE - 1);
     if (*capacity - *used < length + 1) {
         size_t grown = *capacity * 2;
         while (grown - *used < length + 1)
             grown *= 2;
-        char* pool = (char*)SondrelRealloc(Sort.texts, grown, 1);
+        char* pool = (char*)SondrelRealloc(sort->texts, grown, 1);
         if (pool == NULL) return 0;
-        Sort.texts = pool;
+        sort->texts = pool;
         *capacity = grown;
     }
-    memcpy(Sort.texts + *used, text, length);
-    Sort.texts[*used + length] = 0;
+    memcpy(sort->texts + *used, text, length);
+    sort->texts[*used + length] = 0;
     *used += length + 1;
     return 1;
 }
 
 /* Writes each row's number into its record, from the last row up, and copies each row's cell of
  * `column` into the snapshot. Returns 0 (nothing kept) when memory runs out. */
-static int TakeSnapshot(HWND list, int rows, int column) {
+static int TakeSnapshot(SortContext* sort, HWND list, int rows, int column) {
     size_t capacity = SNAPSHOT_POOL_START, used = 0;
-    Sort.offsets = (size_t*)SondrelAlloc((size_t)rows, sizeof *Sort.offsets);
-    Sort.texts = (char*)SondrelAlloc(capacity, 1);
-    if (Sort.offsets == NULL || Sort.texts == NULL) {
-        FreeSnapshot();
+    sort->offsets = (size_t*)SondrelAlloc((size_t)rows, sizeof *sort->offsets);
+    sort->texts = (char*)SondrelAlloc(capacity, 1);
+    if (sort->offsets == NULL || sort->texts == NULL) {
+        FreeSnapshot(sort);
         return 0;
     }
-    Sort.rows = rows;
+    sort->rows = rows;
     for (int row = rows - 1; row >= 0; row--) {
         char cell[SORT_CELL_SIZE];
         cell[0] = 0;
@@ -124,9 +136,9 @@ static int TakeSnapshot(HWND list, int rows, int column) {
         const char* text = item.pszText != NULL && item.pszText != LPSTR_TEXTCALLBACKA ? item.pszText : "";
         PatientHits* record = (PatientHits*)item.lParam;
         if (record != NULL) record->rowIndex = row;
-        Sort.offsets[row] = used;
-        if (!AppendSnapshotText(&used, &capacity, text)) {
-            FreeSnapshot();
+        sort->offsets[row] = used;
+        if (!AppendSnapshotText(sort, &used, &capacity, text)) {
+            FreeSnapshot(sort);
             return 0;
         }
     }
@@ -134,18 +146,19 @@ static int TakeSnapshot(HWND list, int rows, int column) {
 }
 
 /* The snapshot text of a record's row; empty for a row the snapshot does not know. */
-static const char* SnapshotText(const PatientHits* record) {
-    if (record == NULL || Sort.texts == NULL || record->rowIndex < 0 || record->rowIndex >= Sort.rows)
+static const char* SnapshotText(const SortContext* sort, const PatientHits* record) {
+    if (record == NULL || sort->texts == NULL || record->rowIndex < 0 || record->rowIndex >= sort->rows)
         return "";
-    return Sort.texts + Sort.offsets[record->rowIndex];
+    return sort->texts + sort->offsets[record->rowIndex];
 }
 
-int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
+/* The comparison of LVM_SORTITEMS: item data (PatientHits records) of two rows and the sort under way.
+ * Negative when the first row goes before the second. */
+static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM sortContext) {
+    const SortContext* sort = (const SortContext*)sortContext;
     const PatientHits* a = (const PatientHits*)first;
     const PatientHits* b = (const PatientHits*)second;
-    int c = (int)column;
-    int descending = Sort.directions != NULL && c >= 0 && c < RESULT_COLUMN_COUNT && Sort.directions[c] != 0;
-    int r = CompareCellTexts(c, SnapshotText(a), SnapshotText(b), descending);
+    int r = CompareCellTexts(sort->column, SnapshotText(sort, a), SnapshotText(sort, b), sort->descending);
     if (r != 0 || a == NULL || b == NULL) return r;
     /* Equal texts: the earlier row first, whatever the direction. */
     return a->rowIndex < b->rowIndex ? -1 : (a->rowIndex > b->rowIndex ? 1 : 0);
@@ -158,16 +171,17 @@ void SortByColumn(HWND mainWindow, int listId, unsigned char* sortDirections, in
     HWND list = GetDlgItem(mainWindow, listId);
     int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     if (rows <= 0) return;
-    Sort.window = mainWindow;
-    Sort.listId = listId;
-    Sort.directions = sortDirections;
-    if (!TakeSnapshot(list, rows, column)) return;
+    SortContext sort;
+    ZeroMemory(&sort, sizeof sort);
+    sort.column = column;
+    sort.descending = sortDirections[column] != 0;
+    if (!TakeSnapshot(&sort, list, rows, column)) return;
     SetHeaderImage(list, column, sortDirections[column] != 0 ? SORT_IMAGE_DESCENDING : SORT_IMAGE_ASCENDING);
     int previous = *lastSortColumn;
     if (previous != column && previous >= 0 && previous < RESULT_COLUMN_COUNT)
         SetHeaderImage(list, previous, SORT_IMAGE_NONE);
-    SendMessageA(list, LVM_SORTITEMS, (WPARAM)column, (LPARAM)CompareRows);
-    FreeSnapshot();
+    SendMessageA(list, LVM_SORTITEMS, (WPARAM)&sort, (LPARAM)CompareRows);
+    FreeSnapshot(&sort);
     sortDirections[column] = sortDirections[column] == 0 ? 1 : 0;
     *lastSortColumn = column;
 }

@@ -20,8 +20,9 @@
  *     show bold; the control gets the default GUI font before anything is streamed in.
  *   - When the rich-text library cannot be loaded, or the control cannot be created, the viewer
  *     still opens and lists the documents; there is no text area and choosing loads nothing.
- *   - A host table that cannot be opened or locked, or whose record block is smaller than the
- *     record, is replaced by a zero-filled scratch record: names come out empty, nothing is overrun.
+ *   - A host table that gives no record (host/host_table_win.h: not opened, not locked, or a block
+ *     smaller than the record) is replaced by a zero-filled scratch record of the viewer's own, which
+ *     the host reads into: nothing is overrun.
  *   - A document text is read within its memory block: a text without a terminator inside its block
  *     is cut one byte short, where the terminator goes.
  *   - The title (a downloaded form label can be long) and the caption are cut to 259 characters.
@@ -49,6 +50,7 @@
 #include "catalogue/form_catalogue.h"
 #include "host/cabinet.h"
 #include "host/hdapi.h"
+#include "host/host_table_win.h"
 #include "host/records.h"
 #include "host/records_win.h"
 #include "resources/ids.h"
@@ -58,12 +60,7 @@
 
 const char* g_richEditLibrary = "RICHED32.DLL";
 
-enum {
-    VIEWER_DEFER_WINDOWS = 10,
-    VIEWER_MARGIN = 3,
-    VIEWER_COMBO_HEIGHT = 15,
-    VIEWER_BOTTOM_MARGIN = 2
-};
+enum { VIEWER_DEFER_WINDOWS = 10, VIEWER_MARGIN = 3, VIEWER_COMBO_HEIGHT = 15, VIEWER_BOTTOM_MARGIN = 2 };
 
 /* The open viewer. */
 typedef struct ViewerState {
@@ -71,12 +68,10 @@ typedef struct ViewerState {
     int32_t searchMode;           /* SearchMode of the search that found the hits */
     HMODULE richEditLibrary;      /* RICHED32.DLL, or NULL when it could not be loaded */
     HWND richEdit;                /* the text area, or NULL */
-    HGLOBAL patients;             /* OpenPatients handle */
-    HGLOBAL dossiers;             /* OpenDossiers handle */
+    HostTable patients;           /* the patient table */
+    HostTable dossiers;           /* the folder table */
     HGLOBAL prescriptionFiles;    /* OpenFileOrdonnances handle */
     HGLOBAL letterFiles;          /* OpenFileCourriers handle */
-    int patientsLocked;           /* 1 when patientRecord is the locked patients block */
-    int dossiersLocked;           /* 1 when folderRecord is the locked folders block */
     unsigned char* patientRecord; /* patient record: the locked block or the scratch one */
     unsigned char* folderRecord;  /* folder record (document header): locked block or scratch */
     int32_t lastShownIndex;       /* combo entry shown last; -1 when none */
@@ -89,16 +84,11 @@ static unsigned char ScratchFolderRecord[FOLDER_RECORD_SIZE];
 
 /* ---- host records ------------------------------------------------------------------------------ */
 
-/* Locks a table's record block; the scratch record when there is none or it is too small. */
-static unsigned char* LockRecord(HGLOBAL table, size_t size, unsigned char* scratch, int* locked) {
-    *locked = 0;
+/* Opens a table and gives its record, or the zero-filled scratch record when it has none. */
+static unsigned char* OpenRecord(HostTableKind kind, size_t size, HostTable* table, unsigned char* scratch) {
     memset(scratch, 0, size);
-    if (table == NULL) return scratch;
-    unsigned char* record = (unsigned char*)GlobalLock(table);
-    if (record == NULL) return scratch;
-    *locked = 1;
-    if (GlobalSize(table) < size) return scratch;
-    return record;
+    unsigned char* record = (unsigned char*)OpenHostTable(kind, size, table);
+    return record != NULL ? record : scratch;
 }
 
 /* Hits the record stores: its occurrence count, bounded by the array. */
@@ -136,12 +126,10 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     Viewer.record = hits;
     Viewer.searchMode = searchMode;
     Viewer.richEditLibrary = LoadLibraryA(g_richEditLibrary);
-    Viewer.patients = OpenPatients(0);
     Viewer.patientRecord =
-        LockRecord(Viewer.patients, PATIENT_RECORD_SIZE, ScratchPatientRecord, &Viewer.patientsLocked);
-    Viewer.dossiers = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
+        OpenRecord(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &Viewer.patients, ScratchPatientRecord);
     Viewer.folderRecord =
-        LockRecord(Viewer.dossiers, FOLDER_RECORD_SIZE, ScratchFolderRecord, &Viewer.dossiersLocked);
+        OpenRecord(HOST_TABLE_FOLDERS, FOLDER_RECORD_SIZE, &Viewer.dossiers, ScratchFolderRecord);
     Viewer.prescriptionFiles = OpenFileOrdonnances(0);
     Viewer.letterFiles = OpenFileCourriers(0);
     Viewer.lastShownIndex = -1;
@@ -149,10 +137,8 @@ void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VIEWER), owner, ViewerDialogProc, 0);
     StopOccurrenceKeys();
 
-    if (Viewer.patientsLocked) GlobalUnlock(Viewer.patients);
-    if (Viewer.patients != NULL) ClosePatients(Viewer.patients);
-    if (Viewer.dossiersLocked) GlobalUnlock(Viewer.dossiers);
-    if (Viewer.dossiers != NULL) CloseDossiers(Viewer.dossiers);
+    CloseHostTable(&Viewer.patients);
+    CloseHostTable(&Viewer.dossiers);
     if (Viewer.letterFiles != NULL) CloseFileCourriers(Viewer.letterFiles);
     if (Viewer.prescriptionFiles != NULL) CloseFileOrdonnances(Viewer.prescriptionFiles);
     if (Viewer.richEditLibrary != NULL) FreeLibrary(Viewer.richEditLibrary);

@@ -1,7 +1,7 @@
 /* The result list (list view 217 of the main window): its columns, its rows and the summary.
  *
- * CreateResultColumns sets the main window's icons, inserts the list's nine columns and allocates
- * SortDirections, one byte per column, all 0. Called once while the main window initialises.
+ * CreateResultColumns inserts the list's nine columns. Called once while the main window
+ * initialises.
  *
  * FillResultList rebuilds every row from PatientHitsTable, in ascending patient number, one row per
  * patient with results; each row carries its patient's PatientHits record as item data. It reads
@@ -18,18 +18,14 @@
 
 enum { RESULT_CELL_SIZE = 500 };
 
-/* One sort-direction byte per list column, allocated by CreateResultColumns; NULL before. */
-extern unsigned char* SortDirections;
-
-/* Tick count (GetTickCount, ms) at the start of the last search run or import; the summary's
- * elapsed time is measured from it. */
-extern DWORD SearchStartTick;
-
 void CreateResultColumns(HWND mainWindow);
 
 /* Rebuilds the rows of list 217 and writes the summary. The three records are the locked buffers of
- * OpenPatients, OpenInfoSesam and OpenExtensions; a NULL one is not read (its columns stay empty). */
-void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord);
+ * the patient, social-insurance and extensions tables (host/host_table_win.h); a NULL one is not read
+ * (its columns stay empty). SearchStartTick is the tick count (GetTickCount, ms) at the start of the
+ * search run or import that filled the hit table; the summary's elapsed time is measured from it. */
+void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
+                    DWORD SearchStartTick);
 
 /* Releases the PatientHits record that each row of list 217 carries (with its hits), from row 0 up,
  * then deletes every row. The search run calls it, after emptying PatientHitsTable, before it reads

@@ -56,9 +56,6 @@
 #include "search/hits.h"
 #include "search/search_state.h"
 
-unsigned char* SortDirections = NULL;
-DWORD SearchStartTick = 0;
-
 /* Column table: title, width in pixels, alignment. */
 typedef struct ResultColumn {
     const char* title; /* header text */
@@ -91,6 +88,7 @@ typedef struct FillRequest {
     void* patientRecord; /* locked host records of the caller, as FillResultList received them */
     void* infoSesamRecord;
     void* extensionsRecord;
+    DWORD SearchStartTick; /* as FillResultList received it */
 } FillRequest;
 
 /* The list view's own window procedure, behind the subclass below. */
@@ -116,14 +114,7 @@ void CreateResultColumns(HWND mainWindow) {
     }
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     SubclassResultList(list);
-
-    /* One byte per column; the sort indexes it by any of the nine columns, so the block always has
-     * nine bytes even if an insertion failed. A second window (tests) reuses and clears it. Without
-     * the block (no memory at start-up) a header click sorts nothing and says nothing, as the sort
-     * does whenever it lacks memory; the next window tries again. */
     (void)inserted;
-    if (SortDirections == NULL) SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
-    if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 
 /* Reads the scheme file (caisses.hdc in the host programs directory, section "Régimes") into the
@@ -285,7 +276,8 @@ static void DropUnlistedRecord(int32_t number) {
     ReleasePatientHits(record);
 }
 
-static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord) {
+static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
+                     DWORD SearchStartTick) {
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     /* No repainting while the rows go in: otherwise the list is redrawn between the messages of
      * every row, which makes a fill of thousands of rows take minutes instead of seconds. */
@@ -335,7 +327,7 @@ static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, L
     if (message == WM_RESULT_LIST_FILL && lParam != 0) {
         const FillRequest* request = (const FillRequest*)lParam;
         FillRows(request->mainWindow, request->patientRecord, request->infoSesamRecord,
-                 request->extensionsRecord);
+                 request->extensionsRecord, request->SearchStartTick);
         return 1;
     }
     if (message == WM_RESULT_LIST_RELEASE) {
@@ -351,14 +343,15 @@ static void SubclassResultList(HWND list) {
     if (previous != NULL) ListViewProc = previous;
 }
 
-void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord) {
+void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
+                    DWORD SearchStartTick) {
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     if (list != NULL && GetWindowThreadProcessId(list, NULL) != GetCurrentThreadId() &&
         GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc) {
-        FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord};
+        FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick};
         if (SendMessageA(list, WM_RESULT_LIST_FILL, 0, (LPARAM)&request) != 0) return;
     }
-    FillRows(mainWindow, patientRecord, infoSesamRecord, extensionsRecord);
+    FillRows(mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick);
 }
 
 void ReleaseListedRecords(HWND mainWindow) {

@@ -32,8 +32,9 @@
  *     and author of the document read before it.
  *   - GetDossiersType gives a 16-bit type: only the low half of what it returns is compared, so a
  *     host that leaves anything in the upper half of the register still has its documents found.
- *   - A table whose handle cannot be locked is not read: with no folder record the first scan reads
- *     nothing; FillResultList leaves the columns of a missing record empty. */
+ *   - A table whose handle cannot be locked, or whose block is smaller than its record, is not read
+ *     (host/host_table_win.h): with no folder record the first scan reads nothing; FillResultList
+ *     leaves the columns of a missing record empty. */
 #include "search/search_run.h"
 
 #include <commctrl.h>
@@ -45,6 +46,7 @@
 #include "base/ui.h"
 #include "catalogue/form_catalogue.h"
 #include "host/hdapi.h"
+#include "host/host_table_win.h"
 #include "host/records.h"
 #include "resources/ids.h"
 #include "search/fold.h"
@@ -59,14 +61,15 @@ char LastSearchText[SEARCH_TEXT_SIZE];
 
 /* What one run works with. */
 typedef struct SearchRun {
-    HWND window;                    /* the main window */
-    int family;                     /* FAMILY_* */
-    int fileIndex;                  /* 282 or 284 */
-    char pattern[SEARCH_TEXT_SIZE]; /* the search text, folded */
-    char display[SEARCH_TEXT_SIZE]; /* the search text as typed, for the running status */
-    HGLOBAL patients, folders, sesam, extensions, fileOrdonnances, fileCourriers; /* table handles */
-    void* patientRecord; /* locked buffers of the tables above */
-    void* folderRecord;
+    HWND window;                                    /* the main window */
+    int family;                                     /* FAMILY_* */
+    int fileIndex;                                  /* 282 or 284 */
+    char pattern[SEARCH_TEXT_SIZE];                 /* the search text, folded */
+    char display[SEARCH_TEXT_SIZE];                 /* the search text as typed, for the running status */
+    HostTable patients, folders, sesam, extensions; /* tables with a record block */
+    HGLOBAL fileOrdonnances, fileCourriers;         /* file table handles */
+    void* patientRecord; /* the records of the tables above; NULL when one cannot be read */
+    void* folderRecord;  /* (see host/host_table_win.h) */
     void* sesamRecord;
     void* extensionsRecord;
     uint32_t* folderKeys; /* sorted keys of the wanted type from index 39 */
@@ -77,6 +80,7 @@ typedef struct SearchRun {
     unsigned char letterHeader[LETTER_HEADER_SIZE];
     unsigned char prescriptionHeader[PRESCRIPTION_HEADER_SIZE];
     ProgressCounter progress;
+    DWORD SearchStartTick; /* GetTickCount at the start; the summary gives the time since */
 } SearchRun;
 
 static LRESULT SendToControl(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -126,30 +130,26 @@ static void ReadInputs(SearchRun* run) {
     }
 }
 
+/* The host is asked in the same order as ever: patients, folders, the two file tables, social
+ * insurance, extensions (the folder block is now locked before the file tables are opened, which
+ * the host does not see). */
 static void OpenTables(SearchRun* run) {
-    run->patients = OpenPatients(0);
-    run->patientRecord = run->patients != NULL ? GlobalLock(run->patients) : NULL;
-    run->folders = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
+    run->patientRecord = OpenHostTable(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &run->patients);
+    run->folderRecord = OpenHostTable(HOST_TABLE_FOLDERS, FOLDER_RECORD_SIZE, &run->folders);
     run->fileOrdonnances = OpenFileOrdonnances(0);
     run->fileCourriers = OpenFileCourriers(0);
-    run->folderRecord = run->folders != NULL ? GlobalLock(run->folders) : NULL;
-    run->sesam = OpenInfoSesam(0);
-    run->sesamRecord = run->sesam != NULL ? GlobalLock(run->sesam) : NULL;
-    run->extensions = OpenExtensions(0);
-    run->extensionsRecord = run->extensions != NULL ? GlobalLock(run->extensions) : NULL;
+    run->sesamRecord = OpenHostTable(HOST_TABLE_INFOSESAM, INFOSESAM_RECORD_SIZE, &run->sesam);
+    run->extensionsRecord = OpenHostTable(HOST_TABLE_EXTENSIONS, EXTENSIONS_RECORD_SIZE, &run->extensions);
 }
 
 static void CloseTables(SearchRun* run) {
-    if (run->patientRecord != NULL) GlobalUnlock(run->patients);
-    ClosePatients(run->patients);
-    if (run->folderRecord != NULL) GlobalUnlock(run->folders);
-    CloseDossiers(run->folders);
-    if (run->sesamRecord != NULL) GlobalUnlock(run->sesam);
-    CloseInfoSesam(run->sesam);
-    if (run->extensionsRecord != NULL) GlobalUnlock(run->extensions);
-    CloseExtensions(run->extensions);
+    CloseHostTable(&run->patients);
+    CloseHostTable(&run->folders);
+    CloseHostTable(&run->sesam);
+    CloseHostTable(&run->extensions);
     CloseFileCourriers(run->fileCourriers);
     CloseFileOrdonnances(run->fileOrdonnances);
+    run->patientRecord = run->folderRecord = run->sesamRecord = run->extensionsRecord = NULL;
 }
 
 /* Walks `index` from its first key, taking at most `limit` keys in all, and keeps in `keys` those
@@ -261,7 +261,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     }
     run->window = (HWND)mainWindow;
 
-    SearchStartTick = GetTickCount();
+    run->SearchStartTick = GetTickCount();
     ReadInputs(run);
     StrCopy(LastSearchText, sizeof LastSearchText, run->pattern);
     FoldTextInPlace(run->pattern);
@@ -289,7 +289,8 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     ScanFileKeys(run);
 
     SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
-    FillResultList(run->window, run->patientRecord, run->sesamRecord, run->extensionsRecord);
+    FillResultList(run->window, run->patientRecord, run->sesamRecord, run->extensionsRecord,
+                   run->SearchStartTick);
     EndRun(run);
     SondrelFree(run);
     return 0;

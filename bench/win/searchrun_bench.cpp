@@ -218,7 +218,7 @@ typedef struct FillJob {
 
 static DWORD WINAPI FillOnWorker(LPVOID argument) {
     FillJob* job = (FillJob*)argument;
-    FillResultList(job->window, job->patient, job->sesam, job->extensions);
+    FillResultList(job->window, job->patient, job->sesam, job->extensions, GetTickCount());
     return 0;
 }
 

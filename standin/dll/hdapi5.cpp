@@ -71,6 +71,18 @@ extern "C" __declspec(dllexport) void StandinSetFaults(int keyCount, DWORD unter
     g_faultUnterminatedKey = unterminatedKey;
 }
 
+/* Size of every record block the patient, folder, social-insurance and extensions tables hand
+ * out; NO_TABLE_BLOCK_FAULT: each table's true record size. */
+enum { NO_TABLE_BLOCK_FAULT = -1 };
+static int g_faultTableBlockSize = NO_TABLE_BLOCK_FAULT;
+
+/* Test-only, not part of the host's interface: with `blockSize` > 0, those four tables hand out
+ * blocks of that many bytes (smaller than their record, for a faulty host); with 0, a discarded
+ * block that cannot be locked; with -1 (NO_TABLE_BLOCK_FAULT), their true blocks again. */
+extern "C" __declspec(dllexport) void StandinSetTableBlockSize(int blockSize) {
+    g_faultTableBlockSize = blockSize < 0 ? NO_TABLE_BLOCK_FAULT : blockSize;
+}
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)instance;
     (void)reserved;
@@ -335,9 +347,18 @@ HDAPI_DECL int HDAPI_CALL ReadPasses(int index, void* passRecord, char* cabinetN
 
 /* ---- tables ------------------------------------------------------------------------------------- */
 
+/* The record block of a table: `recordSize` bytes, unless a test asked for another block. */
+static HGLOBAL NewTableBlock(size_t recordSize) {
+    if (g_faultTableBlockSize == NO_TABLE_BLOCK_FAULT) return NewBlock(recordSize);
+    if (g_faultTableBlockSize > 0) return NewBlock((size_t)g_faultTableBlockSize);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_DISCARDABLE, 64);
+    if (h != NULL) GlobalDiscard(h);
+    return h;
+}
+
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenPatients(int mode) {
     (void)mode;
-    return NewBlock(PATIENT_RECORD_SIZE);
+    return NewTableBlock(PATIENT_RECORD_SIZE);
 }
 HDAPI_DECL void HDAPI_CALL ClosePatients(HGLOBAL table) {
     if (table != NULL) GlobalFree(table);
@@ -347,21 +368,21 @@ HDAPI_DECL HGLOBAL HDAPI_CALL OpenDossiers(int a, int b, int c, int d) {
     (void)b;
     (void)c;
     (void)d;
-    return NewBlock(FOLDER_RECORD_SIZE);
+    return NewTableBlock(FOLDER_RECORD_SIZE);
 }
 HDAPI_DECL void HDAPI_CALL CloseDossiers(HGLOBAL table) {
     if (table != NULL) GlobalFree(table);
 }
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenInfoSesam(int mode) {
     (void)mode;
-    return NewBlock(INFOSESAM_RECORD_SIZE);
+    return NewTableBlock(INFOSESAM_RECORD_SIZE);
 }
 HDAPI_DECL void HDAPI_CALL CloseInfoSesam(HGLOBAL table) {
     if (table != NULL) GlobalFree(table);
 }
 HDAPI_DECL HGLOBAL HDAPI_CALL OpenExtensions(int mode) {
     (void)mode;
-    return NewBlock(EXTENSIONS_RECORD_SIZE);
+    return NewTableBlock(EXTENSIONS_RECORD_SIZE);
 }
 HDAPI_DECL void HDAPI_CALL CloseExtensions(HGLOBAL table) {
     if (table != NULL) GlobalFree(table);

@@ -18,6 +18,7 @@
 #include "search/search_state.h"
 #include "base/ui.h"
 #include "host/hdapi.h"
+#include "host_table_support.h"
 #include "resources/ids.h"
 #include "search/hits.h"
 #include "search/result_list.h"
@@ -132,17 +133,7 @@ inline void ResetResults(HWND dialog) {
 
 // Fills list 217 from the hit table with the host tables opened and locked, as a run ends.
 inline void FillFromTable(HWND dialog) {
-    HGLOBAL patients = OpenPatients(0), sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
-    void* p = patients ? GlobalLock(patients) : NULL;
-    void* s = sesam ? GlobalLock(sesam) : NULL;
-    void* e = extensions ? GlobalLock(extensions) : NULL;
-    FillResultList(dialog, p, s, e);
-    if (p) GlobalUnlock(patients);
-    if (s) GlobalUnlock(sesam);
-    if (e) GlobalUnlock(extensions);
-    if (patients) ClosePatients(patients);
-    if (sesam) CloseInfoSesam(sesam);
-    if (extensions) CloseExtensions(extensions);
+    FillWithHostTables(dialog);
 }
 
 // Adds a record as a search would leave it: count, dates and authors text.

@@ -294,6 +294,22 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
     EXPECT_EQ(PatientsWithHits, 0);
 }
 
+TEST_F(ImportTest, APatientTableWithoutARecordImportsNothing) {
+    SearchLikeResults();
+    Rows before = ListRows(dialog);
+    std::string exported = ExportTo("resultats");
+    for (int size : {16, 0}) { // a block smaller than the record; a block that cannot be locked
+        FaultyTableBlocks faulty(size);
+        ASSERT_TRUE(faulty.set);
+        EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_NO_TABLES) << size;
+        EXPECT_EQ(ListRows(dialog), before);
+        EXPECT_EQ(OccurrenceTotal, 11);
+    }
+    EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
+    EXPECT_EQ(OccurrenceTotal, 22);
+    EXPECT_TRUE(g_boxes.empty());
+}
+
 TEST_F(ImportTest, RefusedWhileASearchIsStartingOrRunning) {
     SearchLikeResults();
     Rows before = ListRows(dialog);

@@ -7,6 +7,7 @@
 // Hosts that answer differently from the normal stand-in are made with its test switches
 // (SONDREL_STANDIN_QUIRKS, read when the main window opens the cabinet).
 #include "searchrun_fixture.h"
+#include "host_table_support.h"
 
 #include "exchange/export.h"
 #include "exchange/export_format.h"
@@ -63,19 +64,7 @@ class PatientIdentityTest : public SearchRunFixture {
         OccurrenceTotal = 5;
     }
     // Fills the list with the tables opened and locked, as a run ends.
-    void Fill() {
-        HGLOBAL patients = OpenPatients(0), sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
-        void* p = GlobalLock(patients);
-        void* s = GlobalLock(sesam);
-        void* x = GlobalLock(extensions);
-        FillResultList(dialog_, p, s, x);
-        GlobalUnlock(patients);
-        ClosePatients(patients);
-        GlobalUnlock(sesam);
-        CloseInfoSesam(sesam);
-        GlobalUnlock(extensions);
-        CloseExtensions(extensions);
-    }
+    void Fill() { FillWithHostTables(dialog_); }
     Rows AllRows() const {
         Rows rows;
         for (int r = 0; r < RowCount(); r++) {
@@ -227,7 +216,6 @@ TEST_F(PatientIdentityTest, ARowTheListRefusesReleasesItsRecordAndIsNotCounted) 
     PutHits();
     g_refusedRecord = (LPARAM)PatientHitsTable[20];
     g_listProc = (WNDPROC)SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)RefusingListProc);
-    SearchStartTick = GetTickCount();
     Fill();
     SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)g_listProc);
     EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));

@@ -8,6 +8,8 @@
 #include "searchrun_fixture.h"
 
 #include "base/alloc.h"
+#include "host/host_table_win.h"
+#include "host/records.h"
 #include "exchange/export.h"
 #include "exchange/export_format.h"
 #include "exchange/import.h"
@@ -279,10 +281,12 @@ TEST_F(SortFailureTest, WindowWithoutSortDirectionsSortsNothing) {
     EXPECT_EQ(SortDirections, nullptr);
     EXPECT_TRUE(g_boxes.empty());
     // A header click on the new window's list, filled with the same results: nothing happens.
-    HGLOBAL patients = OpenPatients(0);
-    FillResultList(dialog_, GlobalLock(patients), NULL, NULL);
-    GlobalUnlock(patients);
-    ClosePatients(patients);
+    {
+        HostTable patients;
+        FillResultList(dialog_, OpenHostTable(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &patients), NULL,
+                       NULL, GetTickCount());
+        CloseHostTable(&patients);
+    }
     ASSERT_EQ(RowCount(), 3);
     int image = HeaderImage(3);
     NMLISTVIEW click;

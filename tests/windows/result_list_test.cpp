@@ -3,8 +3,10 @@
 // (rows in patient order, every cell, the insurance scheme at both host levels and with every kind
 // of scheme file, a patient the host does not know, the summary).
 #include "searchrun_fixture.h"
+#include "host_table_support.h"
 
 #include "search/result_format.h"
+#include "results/sort.h"
 #include "search/result_list.h"
 
 #include <string.h>
@@ -46,19 +48,7 @@ class ResultListTest : public SearchRunFixture {
         OccurrenceTotal = 6;
     }
     // Fills the list with the tables opened and locked as a run does.
-    void Fill() {
-        HGLOBAL patients = OpenPatients(0), sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
-        void* p = GlobalLock(patients);
-        void* s = GlobalLock(sesam);
-        void* x = GlobalLock(extensions);
-        FillResultList(dialog_, p, s, x);
-        GlobalUnlock(patients);
-        ClosePatients(patients);
-        GlobalUnlock(sesam);
-        CloseInfoSesam(sesam);
-        GlobalUnlock(extensions);
-        CloseExtensions(extensions);
-    }
+    void Fill(DWORD startTick = GetTickCount()) { FillWithHostTables(dialog_, startTick); }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> cells;
         for (int r = 0; r < RowCount(); r++)
@@ -203,8 +193,7 @@ TEST_F(ResultListTest, SummaryCountsRowsAndTimeOrSaysCancelled) {
     AddHit(RecordForPatient(10), 0x07D70304u, "Dr A", 2, 0);
     AddHit(RecordForPatient(10), 0x07D70304u, "Dr A", 3, 0);
     OccurrenceTotal = 3;
-    SearchStartTick = GetTickCount() - 2345;
-    Fill();
+    Fill(GetTickCount() - 2345);
     std::string text = StatusText(dialog_, 2);
     ASSERT_TRUE(StartsWith(text, "3 occ. - 1 Patient (en 2.")) << text;
     int ms = atoi(text.c_str() + strlen("3 occ. - 1 Patient (en 2."));
@@ -214,7 +203,6 @@ TEST_F(ResultListTest, SummaryCountsRowsAndTimeOrSaysCancelled) {
 
     AddHit(RecordForPatient(20), 0x07D70304u, "Dr A", 4, 0);
     OccurrenceTotal = 4;
-    SearchStartTick = GetTickCount();
     Fill();
     text = StatusText(dialog_, 2);
     EXPECT_TRUE(StartsWith(text, "4 occ. - 2 Patients (en 0.0")) << text;
@@ -236,7 +224,7 @@ TEST_F(ResultListTest, MissingRecordsLeaveTheirColumnsEmpty) {
     WriteSchemes(kSchemes);
     OpenWindow(1);
     FillTable();
-    FillResultList(dialog_, NULL, NULL, NULL);
+    FillResultList(dialog_, NULL, NULL, NULL, GetTickCount());
     ASSERT_EQ(RowCount(), 4);
     EXPECT_EQ(Column(1), (Cells{" ", " ", " ", " "})) << "no patient record: both names empty";
     EXPECT_EQ(Column(8), (Cells{"", "", "", ""}));
@@ -250,10 +238,10 @@ TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread)
     WriteSchemes(kSchemes);
     OpenWindow(2);
     FillTable();
-    HGLOBAL patients = OpenPatients(0), sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
-    void* p = GlobalLock(patients);
-    void* s = GlobalLock(sesam);
-    void* x = GlobalLock(extensions);
+    FillTables tables;
+    void* p = tables.patient;
+    void* s = tables.insurance;
+    void* x = tables.extension;
     auto onWorker = [this](std::function<void()> work) {
         std::atomic<bool> done(false);
         std::thread worker([&] {
@@ -269,7 +257,7 @@ TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread)
         ASSERT_TRUE(done);
     };
     HWND dialog = dialog_;
-    onWorker([&] { FillResultList(dialog, p, s, x); });
+    onWorker([&] { FillResultList(dialog, p, s, x, GetTickCount()); });
     ASSERT_EQ(RowCount(), 4);
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
     EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
@@ -280,12 +268,6 @@ TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread)
     ClearHitTable();
     onWorker([&] { ReleaseListedRecords(dialog); });
     EXPECT_EQ(RowCount(), 0);
-    GlobalUnlock(patients);
-    ClosePatients(patients);
-    GlobalUnlock(sesam);
-    CloseInfoSesam(sesam);
-    GlobalUnlock(extensions);
-    CloseExtensions(extensions);
 }
 
 } // namespace

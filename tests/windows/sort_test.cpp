@@ -338,7 +338,7 @@ TEST_F(SortList, AListFilledFromTheHitTableSorts) {
     AddHit(RecordForPatient(100), MakePackedDate(5, 5, 2005), "Dr C", 4, 0);
     std::vector<unsigned char> patient(PATIENT_RECORD_SIZE), sesam(INFOSESAM_RECORD_SIZE),
         ext(EXTENSIONS_RECORD_SIZE);
-    FillResultList(dialog_, patient.data(), sesam.data(), ext.data());
+    FillResultList(dialog_, patient.data(), sesam.data(), ext.data(), GetTickCount());
     ASSERT_EQ(ColumnTexts(list_, 0), (V{"3", "20", "100"}));
     Click(1);
     EXPECT_EQ(ColumnTexts(list_, 1), (V{"Bernard Anne", "dupont Jean", "MARTIN Paul"}));

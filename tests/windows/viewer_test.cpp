@@ -11,6 +11,7 @@
 #include "catalogue/form_catalogue.h"
 #include "host/cabinet.h"
 #include "host/records.h"
+#include "host_table_support.h"
 #include "resources/ids.h"
 #include "search/search_run.h"
 #include "sortview_test_support.h"
@@ -357,6 +358,19 @@ TEST_F(Viewer, WithoutTheRichTextLibraryTheDocumentsAreStillListed) {
                    Choose(v, 1);
                    PostMessageA(v, WM_SIZE, 0, 0);
                }});
+}
+
+TEST_F(Viewer, TablesWithoutARecordAreReadIntoTheViewersOwnRecords) {
+    Search("confr\xE8re");
+    for (int size : {16, 0}) { // blocks smaller than a record; blocks that cannot be locked
+        FaultyTableBlocks faulty(size);
+        ASSERT_TRUE(faulty.set);
+        // The patient and the headers are read into the viewer's own records, not the host's block.
+        RunViewer(Record({{5001, 0}, {77, 1}}), 0, {[](HWND v) {
+                      EXPECT_EQ(Caption(v), "DUPONT \xC9lodie - 2 occurences - confr\xE8re");
+                      EXPECT_EQ(Entries(v), (V{"Courrier du 23/05/2011", "Courrier du 02/02/2002"}));
+                  }});
+    }
 }
 
 TEST_F(Viewer, LayoutMinimumSizeAndOnlyTheCloseBoxCloses) {
