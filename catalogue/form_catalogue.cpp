@@ -40,13 +40,17 @@ static const FormCatalogueData kBuiltin = {kBuiltinEntries, BUILTIN_FORM_COUNT};
  * refresh thread visible to a reader that obtains its pointer. */
 static std::atomic<const FormCatalogueData*> g_formCatalogue{&kBuiltin};
 
-const FormCatalogueData* FormCatalogue(void) { return g_formCatalogue.load(std::memory_order_acquire); }
+const FormCatalogueData* FormCatalogue(void) {
+    return g_formCatalogue.load(std::memory_order_acquire);
+}
 
 void PublishFormCatalogue(const FormCatalogueData* catalogue) {
     if (catalogue != NULL) g_formCatalogue.store(catalogue, std::memory_order_release);
 }
 
-const FormCatalogueData* BuiltinFormCatalogue(void) { return &kBuiltin; }
+const FormCatalogueData* BuiltinFormCatalogue(void) {
+    return &kBuiltin;
+}
 
 const FormEntry* FindFormById(const FormCatalogueData* catalogue, const char* formId) {
     if (catalogue == NULL || formId == NULL) return NULL;
@@ -79,7 +83,8 @@ void ReleaseFormCatalogue(FormCatalogueData* catalogue) {
 }
 
 static const char* SkipLineEnds(const char* p, const char* end) {
-    while (p < end && (*p == '\r' || *p == '\n')) p++;
+    while (p < end && (*p == '\r' || *p == '\n'))
+        p++;
     return p;
 }
 
@@ -103,13 +108,16 @@ FormCatalogueData* ParseFormList(const char* text, size_t size) {
     int count = 0;
     while (p < end && count < FORM_CATALOGUE_MAX) {
         const char* start = p;
-        while (p < end && *p != '\r') p++;
+        while (p < end && *p != '\r')
+            p++;
         char* label = CopyRange(start, p);
         p = SkipLineEnds(p, end);
         start = p;
-        while (p < end && *p != ',' && *p != '\r') p++;
+        while (p < end && *p != ',' && *p != '\r')
+            p++;
         char* formId = CopyRange(start, p);
-        while (p < end && *p != '\r' && *p != '\n') p++;
+        while (p < end && *p != '\r' && *p != '\n')
+            p++;
         p = SkipLineEnds(p, end);
         if (label == NULL || formId == NULL) {
             SondrelFree(label);

@@ -77,7 +77,8 @@ int ImportNextField(ImportFields* fields, char* out, size_t size, int* whole) {
     if (fields->next < 0) return 0;
     int start = fields->next;
     int end = start;
-    while (end < fields->length && fields->line[end] != '\t') end++;
+    while (end < fields->length && fields->line[end] != '\t')
+        end++;
     int copied = StrCopyN(out, size, fields->line + start, (size_t)(end - start));
     if (whole != NULL) *whole = copied;
     /* A further field exists only after a TAB that more characters of the line follow. */
@@ -85,7 +86,9 @@ int ImportNextField(ImportFields* fields, char* out, size_t size, int* whole) {
     return 1;
 }
 
-static int IsDigit(char c) { return c >= '0' && c <= '9'; }
+static int IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 uint32_t ImportDateField(const char* field) {
     static const int kDigitPlaces[8] = {0, 1, 3, 4, 6, 7, 8, 9};

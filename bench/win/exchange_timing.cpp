@@ -130,8 +130,7 @@ TEST_F(ExchangeTiming, ImportTenThousandLines) {
     }
     char path[EXPORT_PATH_SIZE];
     snprintf(path, sizeof path, "%ssource.xls", folder.c_str());
-    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path),
-              EXPORT_DONE);
+    ASSERT_EQ(ExportResultsToPath(dialog, IDC_RESULT_LIST, EXPORT_EXCEL, path, sizeof path), EXPORT_DONE);
     std::string exported = ReadWholeFile(path);
     size_t headerEnd = exported.find("\r\n") + 2;
     std::string header = exported.substr(0, headerEnd), body = exported.substr(headerEnd);
@@ -154,8 +153,7 @@ TEST_F(ExchangeTiming, ImportTenThousandLines) {
         QueryPerformanceCounter(&b);
         ASSERT_EQ(PatientsWithHits, (int)patients.size());
         ASSERT_EQ(OccurrenceTotal, 2 * ROWS);
-        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT, big.c_str()),
-                  IMPORT_DONE);
+        ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT, big.c_str()), IMPORT_DONE);
         QueryPerformanceCounter(&c);
         ASSERT_EQ(PatientsWithHits, 0);
         printf("import %d lines (%zu bytes, %zu patients): add %.1f ms, subtract %.1f ms\n", ROWS,

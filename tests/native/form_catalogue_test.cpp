@@ -14,7 +14,8 @@ namespace {
 struct Parsed {
     std::vector<FormCatalogueData*> all;
     ~Parsed() {
-        for (FormCatalogueData* c : all) ReleaseFormCatalogue(c);
+        for (FormCatalogueData* c : all)
+            ReleaseFormCatalogue(c);
     }
     FormCatalogueData* operator()(const std::string& text) {
         all.push_back(ParseFormList(text.data(), text.size()));
@@ -25,10 +26,11 @@ struct Parsed {
 TEST(FormCatalogue, BuiltInTableIsByteExact) {
     const FormCatalogueData* c = BuiltinFormCatalogue();
     ASSERT_EQ(c->count, 24);
-    EXPECT_STREQ(c->entries[0].label, "Protocole d'Examen Sp\xe9" "cial");
+    EXPECT_STREQ(c->entries[0].label, "Protocole d'Examen Sp\xe9"
+                                      "cial");
     EXPECT_STREQ(c->entries[0].formId, "VELARINE_11626");
     EXPECT_STREQ(c->entries[7].label, "Avis d'arr\xeat de travail 2008");
-    EXPECT_STREQ(c->entries[10].label, "Cure thermale ");  // the trailing space belongs to it
+    EXPECT_STREQ(c->entries[10].label, "Cure thermale "); // the trailing space belongs to it
     EXPECT_STREQ(c->entries[15].label, "D\xe9marche de soins infirmiers");
     EXPECT_STREQ(c->entries[16].label, "Cotorep");
     EXPECT_STREQ(c->entries[17].formId, "11327*01");
@@ -41,7 +43,7 @@ TEST(FormCatalogue, LookupByIdFindsTheFirstEntry) {
     const FormEntry* e = FindFormById(c, "cotorep_form");
     ASSERT_NE(e, nullptr);
     EXPECT_STREQ(e->label, "D\xe9marche de soins infirmiers");
-    EXPECT_EQ(FindFormById(c, "COTOREP_FORM"), nullptr);  // byte comparison, case-sensitive
+    EXPECT_EQ(FindFormById(c, "COTOREP_FORM"), nullptr); // byte comparison, case-sensitive
     EXPECT_EQ(FindFormById(c, "cotorep_for"), nullptr);
     EXPECT_EQ(FindFormById(c, nullptr), nullptr);
 }
@@ -106,7 +108,8 @@ TEST(FormListParser, ZeroByteEndsTheTextAndNothingIsReadBeyondSize) {
 TEST(FormListParser, KeepsTheFirstThousandEntries) {
     Parsed Parse;
     std::string text;
-    for (int i = 0; i < 1200; i++) text += "Label " + std::to_string(i) + "\r\nID" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 1200; i++)
+        text += "Label " + std::to_string(i) + "\r\nID" + std::to_string(i) + "\r\n";
     FormCatalogueData* c = Parse(text);
     ASSERT_EQ(c->count, FORM_CATALOGUE_MAX);
     EXPECT_STREQ(c->entries[999].label, "Label 999");
@@ -128,7 +131,8 @@ TEST(FormCatalogue, ReadersNeverSeeAHalfBuiltCatalogue) {
     });
     for (int round = 0; round < 200; round++) {
         std::string text;
-        for (int i = 0; i <= round % 7; i++) text += "L\r\nI\r\n";
+        for (int i = 0; i <= round % 7; i++)
+            text += "L\r\nI\r\n";
         PublishFormCatalogue(Parse(text));
     }
     stop = true;
@@ -136,7 +140,7 @@ TEST(FormCatalogue, ReadersNeverSeeAHalfBuiltCatalogue) {
     EXPECT_EQ(bad.load(), 0);
     EXPECT_EQ(FormCatalogue()->count, 199 % 7 + 1);
     PublishFormCatalogue(BuiltinFormCatalogue());
-    EXPECT_EQ(FormCatalogue()->count, 24);  // the parsed ones are released only after this
+    EXPECT_EQ(FormCatalogue()->count, 24); // the parsed ones are released only after this
 }
 
-}  // namespace
+} // namespace

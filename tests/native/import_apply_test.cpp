@@ -32,7 +32,8 @@ class ImportApply : public ::testing::Test {
     }
 };
 
-const char* kLine12 = "12\tDUPONT \xc9lodie\t45 ans 11 m\t3\t02/01/2004\t20/11/2006\tDr A;Dr B\t1234\tR\xe9gime\t";
+const char* kLine12 =
+    "12\tDUPONT \xc9lodie\t45 ans 11 m\t3\t02/01/2004\t20/11/2006\tDr A;Dr B\t1234\tR\xe9gime\t";
 
 TEST_F(ImportApply, AddCreatesTheRecordAsExported) {
     EXPECT_EQ(Apply(kLine12), IMPORT_LINE_APPLIED);
@@ -65,20 +66,21 @@ TEST_F(ImportApply, AddMergesIntoSearchResultsAndDropsTheirHits) {
     OccurrenceTotal = 1;
     EXPECT_EQ(Apply("7\tmartin JEAN\tx\t2\t00/00/   0\t01/01/2011\tA;B\tss\t"), IMPORT_LINE_APPLIED);
     EXPECT_EQ(r->occurrenceCount, 3);
-    EXPECT_STREQ(r->authors, "A;A;B");  // the cell is one item
-    EXPECT_EQ(r->firstDate, 0u);        // a zero first date in the file: no date known
+    EXPECT_STREQ(r->authors, "A;A;B"); // the cell is one item
+    EXPECT_EQ(r->firstDate, 0u);       // a zero first date in the file: no date known
     EXPECT_EQ(r->lastDate, (2011u << 16) | (1u << 8) | 1u);
     EXPECT_EQ(r->hits, nullptr);
     EXPECT_EQ(OccurrenceTotal, 3);
 }
 
 TEST_F(ImportApply, SubtractForAPatientWithoutRecord) {
-    EXPECT_EQ(Apply("7\tMARTIN Jean\tx\t4\t02/01/2004\t20/11/2006\tA\tss", IMPORT_SUBTRACT), IMPORT_LINE_APPLIED);
+    EXPECT_EQ(Apply("7\tMARTIN Jean\tx\t4\t02/01/2004\t20/11/2006\tA\tss", IMPORT_SUBTRACT),
+              IMPORT_LINE_APPLIED);
     PatientHits* r = PatientHitsTable[7];
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->occurrenceCount, -4);
     EXPECT_EQ(r->firstDate, 0u);
-    EXPECT_EQ(r->lastDate, (2004u << 16) | (1u << 8) | 2u);  // the line's first date
+    EXPECT_EQ(r->lastDate, (2004u << 16) | (1u << 8) | 2u); // the line's first date
     EXPECT_EQ(OccurrenceTotal, -4);
 }
 
@@ -88,16 +90,18 @@ TEST_F(ImportApply, RejectedLinesLeaveNoRecordBehind) {
     EXPECT_EQ(Apply("1048576\tX\ta\t1\t01/01/2000\t01/01/2000\tA\tB"), IMPORT_LINE_REJECTED);
     EXPECT_EQ(Apply("-5\tX\ta\t1\t01/01/2000\t01/01/2000\tA\tB"), IMPORT_LINE_REJECTED);
     EXPECT_EQ(Apply("99999999999999\tX\ta\t1\t01/01/2000\t01/01/2000\tA\tB"), IMPORT_LINE_REJECTED);
-    EXPECT_EQ(Apply("12"), IMPORT_LINE_REJECTED);                           // no name field
-    EXPECT_EQ(Apply("12\tDUPONT Elodie\tx\t1\ta\tb\tc\td"), IMPORT_LINE_REJECTED);  // É is not é/E
+    EXPECT_EQ(Apply("12"), IMPORT_LINE_REJECTED);                                  // no name field
+    EXPECT_EQ(Apply("12\tDUPONT Elodie\tx\t1\ta\tb\tc\td"), IMPORT_LINE_REJECTED); // É is not é/E
     for (int missing = 3; missing <= 7; missing++) {
         std::string line = "12\tDUPONT \xc9lodie";
-        for (int f = 3; f < missing; f++) line += "\t1";
+        for (int f = 3; f < missing; f++)
+            line += "\t1";
         EXPECT_EQ(Apply(line), IMPORT_LINE_REJECTED) << "field " << missing << " missing";
     }
     EXPECT_EQ(PatientsWithHits, 0);
     EXPECT_EQ(OccurrenceTotal, 0);
-    for (int i : {0, 7, 12}) EXPECT_EQ(PatientHitsTable[i], nullptr);
+    for (int i : {0, 7, 12})
+        EXPECT_EQ(PatientHitsTable[i], nullptr);
     // A line tied to another patient's number is rejected and leaves the existing record alone.
     PatientHits* r = RecordForPatient(7);
     AddHit(r, 5, "A", 1, 0);
@@ -121,7 +125,8 @@ TEST_F(ImportApply, MissingEighthFieldIsRejectedAfterApplying) {
 TEST_F(ImportApply, OversizedInputNeverOverruns) {
     // An overlong line is rejected whole.
     std::string line(4999, 'x');
-    EXPECT_EQ(ApplyImportLine(line.data(), (int)line.size(), 1, IMPORT_ADD, &Name, nullptr), IMPORT_LINE_REJECTED);
+    EXPECT_EQ(ApplyImportLine(line.data(), (int)line.size(), 1, IMPORT_ADD, &Name, nullptr),
+              IMPORT_LINE_REJECTED);
     // An authors field beyond its buffer is not merged; the rest applies.
     std::string big = "7\tMARTIN Jean\tx\t1\t01/01/2000\t01/01/2001\t" + std::string(2500, 'a') + "\tss";
     EXPECT_EQ(Apply(big), IMPORT_LINE_APPLIED);
@@ -140,4 +145,4 @@ TEST_F(ImportApply, OversizedInputNeverOverruns) {
     EXPECT_EQ(OccurrenceTotal, 2147483647);
 }
 
-}  // namespace
+} // namespace
