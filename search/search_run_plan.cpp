@@ -2,7 +2,9 @@
 #include "search/search_run_plan.h"
 
 #include <stdlib.h>
+#include <string.h>
 
+#include "base/alloc.h"
 #include "host/records.h"
 
 int SearchFamilyOf(int searchMode) {
@@ -39,6 +41,52 @@ static int CompareKeys(const void* a, const void* b) {
 
 void SortKeys(uint32_t* keys, int count) {
     if (keys != NULL && count > 1) qsort(keys, (size_t)count, sizeof keys[0], CompareKeys);
+}
+
+int CollectKeys(const KeySource* source, char* keyText, int index, int fileIndexFlag, int wanted,
+                uint32_t* keys, int limit) {
+    int kept = 0;
+    for (int taken = 0; taken < limit; taken++) {
+        uint32_t key = source->next(source->context, index, taken == 0, keyText);
+        if (key == 0) break;
+        if (memchr(keyText, 0, KEY_TEXT_SIZE) == NULL) {
+            keyText[KEY_TEXT_SIZE - 1] = 0;
+            continue;
+        }
+        if (HostDocumentType(source->type(source->context, keyText, fileIndexFlag)) == wanted)
+            keys[kept++] = key;
+    }
+    return kept;
+}
+
+void FreeKeyLists(KeyLists* lists) {
+    SondrelFree(lists->folderKeys);
+    SondrelFree(lists->fileKeys);
+    lists->folderKeys = NULL;
+    lists->fileKeys = NULL;
+    lists->folderCount = 0;
+    lists->fileCount = 0;
+}
+
+int CollectAllKeys(const KeySource* source, char* keyText, int fileIndex, int wanted, KeyLists* lists) {
+    int folderCount = source->count(source->context, INDEX_FOLDERS);
+    int fileCount = source->count(source->context, fileIndex);
+    if (folderCount <= 0) folderCount = 1;
+    if (fileCount < 0) fileCount = 0;
+    lists->folderCount = 0;
+    lists->fileCount = 0;
+    lists->folderKeys = (uint32_t*)SondrelAlloc((size_t)folderCount, sizeof(uint32_t));
+    lists->fileKeys = (uint32_t*)SondrelAlloc((size_t)fileCount, sizeof(uint32_t));
+    if (lists->folderKeys == NULL || lists->fileKeys == NULL) {
+        FreeKeyLists(lists);
+        return 0;
+    }
+    lists->folderCount =
+        CollectKeys(source, keyText, INDEX_FOLDERS, 0, wanted, lists->folderKeys, folderCount);
+    lists->fileCount = CollectKeys(source, keyText, fileIndex, 1, wanted, lists->fileKeys, fileCount);
+    SortKeys(lists->folderKeys, lists->folderCount);
+    SortKeys(lists->fileKeys, lists->fileCount);
+    return 1;
 }
 
 void StartProgress(ProgressCounter* progress, int total) {

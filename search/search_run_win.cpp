@@ -72,10 +72,7 @@ typedef struct SearchRun {
     void* folderRecord;  /* (see host/host_table_win.h) */
     void* sesamRecord;
     void* extensionsRecord;
-    uint32_t* folderKeys; /* sorted keys of the wanted type from index 39 */
-    int folderCount;
-    uint32_t* fileKeys; /* sorted keys of the file index */
-    int fileCount;
+    KeyLists keys;               /* sorted keys of the wanted type from both indexes */
     char keyText[KEY_TEXT_SIZE]; /* key text of every index walk */
     unsigned char letterHeader[LETTER_HEADER_SIZE];
     unsigned char prescriptionHeader[PRESCRIPTION_HEADER_SIZE];
@@ -152,39 +149,23 @@ static void CloseTables(SearchRun* run) {
     run->patientRecord = run->folderRecord = run->sesamRecord = run->extensionsRecord = NULL;
 }
 
-/* Walks `index` from its first key, taking at most `limit` keys in all, and keeps in `keys` those
- * whose type is `wanted`. Returns the number kept. */
-static int CollectKeys(SearchRun* run, int index, int fileIndexFlag, int wanted, uint32_t* keys, int limit) {
-    int kept = 0;
-    for (int taken = 0; taken < limit; taken++) {
-        DWORD key = taken == 0 ? HDFirstKey(index, run->keyText) : HDNextKey(index, run->keyText);
-        if (key == 0) break;
-        if (memchr(run->keyText, 0, KEY_TEXT_SIZE) == NULL) {
-            run->keyText[KEY_TEXT_SIZE - 1] = 0;
-            continue;
-        }
-        if (HostDocumentType(GetDossiersType(run->keyText, fileIndexFlag)) == wanted)
-            keys[kept++] = (uint32_t)key;
-    }
-    return kept;
+/* The host's side of the key collection (see CollectAllKeys in search_run_plan.h). */
+static int HostKeyCount(void*, int index) {
+    return HDNumberOfKey(index);
+}
+
+static uint32_t HostKey(void*, int index, int first, char* keyText) {
+    return (uint32_t)(first ? HDFirstKey(index, keyText) : HDNextKey(index, keyText));
+}
+
+static int HostKeyType(void*, char* keyText, int fileIndexFlag) {
+    return GetDossiersType(keyText, fileIndexFlag);
 }
 
 /* Sizes, allocates, fills and sorts both key lists; 0 when a list cannot be allocated. */
-static int CollectAllKeys(SearchRun* run) {
-    int folderCount = HDNumberOfKey(INDEX_FOLDERS);
-    int fileCount = HDNumberOfKey(run->fileIndex);
-    if (folderCount <= 0) folderCount = 1;
-    if (fileCount < 0) fileCount = 0;
-    /* A count too large for any block (a faulty host) fails here like a lack of memory. */
-    run->folderKeys = (uint32_t*)SondrelAlloc((size_t)folderCount, sizeof(uint32_t));
-    run->fileKeys = (uint32_t*)SondrelAlloc((size_t)fileCount, sizeof(uint32_t));
-    if (run->folderKeys == NULL || run->fileKeys == NULL) return 0;
-    int wanted = WantedDocumentType(run->family);
-    run->folderCount = CollectKeys(run, INDEX_FOLDERS, 0, wanted, run->folderKeys, folderCount);
-    run->fileCount = CollectKeys(run, run->fileIndex, 1, wanted, run->fileKeys, fileCount);
-    SortKeys(run->folderKeys, run->folderCount);
-    SortKeys(run->fileKeys, run->fileCount);
-    return 1;
+static int CollectRunKeys(SearchRun* run) {
+    KeySource host = {HostKeyCount, HostKey, HostKeyType, NULL};
+    return CollectAllKeys(&host, run->keyText, run->fileIndex, WantedDocumentType(run->family), &run->keys);
 }
 
 /* After each document: counts it, and every (step + 1)-th one reports position and status. */
@@ -197,12 +178,12 @@ static void CountAndReport(SearchRun* run) {
 }
 
 static void ScanFolderKeys(SearchRun* run) {
-    if (run->folderCount == 0 || run->folderRecord == NULL) return;
+    if (run->keys.folderCount == 0 || run->folderRecord == NULL) return;
     int forms = run->family == FAMILY_FORMS;
     HDFirstKey(INDEX_FOLDERS, run->keyText);
-    for (int i = 0; i < run->folderCount; i++) {
+    for (int i = 0; i < run->keys.folderCount; i++) {
         if (SearchControl.cancelRequest.load() != 0) return;
-        DWORD key = run->folderKeys[i];
+        DWORD key = run->keys.folderKeys[i];
         ((unsigned char*)run->folderRecord)[HEADER_TYPE] = 0;
         ReadDossiers2(key, run->folderRecord);
         int type = RecordU8(run->folderRecord, HEADER_TYPE);
@@ -220,12 +201,12 @@ static void ScanFolderKeys(SearchRun* run) {
 }
 
 static void ScanFileKeys(SearchRun* run) {
-    if (run->fileCount == 0) return;
+    if (run->keys.fileCount == 0) return;
     int forms = run->family == FAMILY_FORMS;
     HDFirstKey(run->fileIndex, run->keyText);
-    for (int i = 0; i < run->fileCount; i++) {
+    for (int i = 0; i < run->keys.fileCount; i++) {
         if (SearchControl.cancelRequest.load() != 0) return;
-        DWORD key = run->fileKeys[i];
+        DWORD key = run->keys.fileKeys[i];
         if (run->family == FAMILY_PRESCRIPTIONS) {
             memset(run->prescriptionHeader, 0, sizeof run->prescriptionHeader);
             HGLOBAL text = ReadXMLFileOrdonnances(key, run->prescriptionHeader);
@@ -246,10 +227,7 @@ static void EndRun(SearchRun* run) {
     int closeAsked = SearchRunFinish();
     SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Lancer");
     if (closeAsked) PostMessageA(run->window, WM_CLOSE, 0, 0);
-    SondrelFree(run->folderKeys);
-    SondrelFree(run->fileKeys);
-    run->folderKeys = NULL;
-    run->fileKeys = NULL;
+    FreeKeyLists(&run->keys);
 }
 
 DWORD WINAPI RunSearch(LPVOID mainWindow) {
@@ -271,7 +249,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     ReleaseListedRecords(run->window);
 
     OpenTables(run);
-    if (!CollectAllKeys(run)) {
+    if (!CollectRunKeys(run)) {
         g_reportAllocationFailure();
         SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
         SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM) "Annulé !");
@@ -280,7 +258,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
         return 0;
     }
 
-    int total = run->folderCount + run->fileCount;
+    int total = run->keys.folderCount + run->keys.fileCount;
     SendToControl(run->window, IDC_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)total);
     SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     StartProgress(&run->progress, total);
