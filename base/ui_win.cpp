@@ -1,6 +1,8 @@
 /* Message boxes and shell requests through replaceable pointers: see ui.h. */
 #include "base/ui.h"
 
+#include "base/str.h"
+
 #include <shellapi.h>
 
 HINSTANCE g_instance;
@@ -25,10 +27,7 @@ size_t ReadWindowText(HWND window, char* out, size_t size) {
         SendMessageA(window, WM_GETTEXT, room, (LPARAM)out);
     }
     out[size - 1] = 0;
-    size_t length = 0;
-    while (out[length] != 0)
-        length++;
-    return length;
+    return StrLenBounded(out, size);
 }
 
 size_t ReadControlText(HWND window, int id, char* out, size_t size) {
