@@ -232,8 +232,10 @@ TEST_F(ViewerMatch, EveryOccurrenceInTheShownTextIsMarkedAndF3GoesRoundThem) {
                    EXPECT_EQ(MarkedCharacters(Rich(v)).size(), 40u);
                    ExpectSelected(Rich(v), at[0], 8);
                    // In a form search mode nothing is marked, and F3 keeps the selection.
-                   EXPECT_EQ(MarkOccurrences(Rich(v), 2, "zelmorin"), 0);
-                   EXPECT_EQ(MarkOccurrences(Rich(v), 3, "zelmorin"), 0);
+                   ASSERT_NE(ViewerStateOf(v), nullptr);
+                   OccurrenceState* occurrences = &ViewerStateOf(v)->occurrences;
+                   EXPECT_EQ(MarkOccurrences(occurrences, Rich(v), 2, "zelmorin"), 0);
+                   EXPECT_EQ(MarkOccurrences(occurrences, Rich(v), 3, "zelmorin"), 0);
                    PressF3(Rich(v), false);
                },
                [](HWND v) { ExpectSelected(Rich(v), at[0], 8); }});
@@ -314,9 +316,13 @@ TEST_F(ViewerMatch, NothingIsMarkedWithoutASearchTextOrInAFormSearch) {
                    PressF3(Combo(v), false);
                },
                [](HWND v) { EXPECT_TRUE(IsWindow(v)); }});
-    // Outside a viewer the keys and the marks are inert.
-    StepOccurrence(1);
-    EXPECT_EQ(MarkOccurrences(NULL, 0, "zelmorin"), 0);
+    // Without a state or a control the keys and the marks are inert.
+    StepOccurrence(NULL, 1);
+    EXPECT_EQ(MarkOccurrences(NULL, NULL, 0, "zelmorin"), 0);
+    OccurrenceState none = {};
+    EXPECT_EQ(MarkOccurrences(&none, NULL, 0, "zelmorin"), 0);
+    StepOccurrence(&none, 1);
+    EXPECT_EQ(none.current, -1);
 }
 
 } // namespace

@@ -413,11 +413,19 @@ TEST_F(Viewer, LayoutMinimumSizeAndOnlyTheCloseBoxCloses) {
                },
                [](HWND v) {
                    EXPECT_TRUE(IsWindow(v));
-                   // A second viewer asked for while this one is open is not opened.
+                   // A second viewer asked for while this one is open is not opened, whichever
+                   // window it names as owner, and the open one keeps its own state.
+                   ViewerState* state = ViewerStateOf(v);
+                   ASSERT_NE(state, nullptr);
+                   PatientHits* shown = state->record;
                    PatientHits other = {};
                    other.patientNumber = 42;
                    OpenDocumentViewer(v, &other, 0);
+                   OpenDocumentViewer(NULL, &other, 0);
                    EXPECT_EQ(Caption(v).substr(0, 6), "DUPONT");
+                   EXPECT_EQ(ViewerStateOf(v), state);
+                   EXPECT_EQ(state->record, shown);
+                   EXPECT_EQ(ViewerStateOf(GetDlgItem(v, IDC_VIEWER_DOCUMENTS)), nullptr);
                }});
     // A NULL record opens nothing.
     OpenDocumentViewer(NULL, NULL, 0);
@@ -467,14 +475,43 @@ TEST_F(Viewer, TheEditorLaunchJudgesTheHeaderByItsContents) {
     ASSERT_TRUE(cabinet_.Open(kCabinet));
 }
 
-// The stream callback on its own: chunks no larger than asked for, the terminator included, then the end.
+// The stream callback on its own: chunks no larger than asked for, the terminator included, never
+// past the stream's end, then the end; each stream moves only its own position.
 TEST(ViewerStream, HandsOutChunksUpToTheEndAddress) {
-    char text[] = "0123456789";
-    // Nothing is streamed without a position (no document being loaded).
+    char text[] = "0123456789\0tail";
     BYTE out[8];
     LONG given = 99;
-    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)(text + 11), out, sizeof out, &given), 1u);
+    // Nothing is streamed without a stream.
+    EXPECT_EQ(StreamRtfChunk(0, out, sizeof out, &given), 1u);
     EXPECT_EQ(given, 0);
+
+    RtfStream stream = {text, text + 11};
+    RtfStream other = {text + 4, text + 6};
+    memset(out, '#', sizeof out);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 0u);
+    EXPECT_EQ(given, 8);
+    EXPECT_EQ(std::string((const char*)out, 8), "01234567");
+    EXPECT_EQ(stream.position, text + 8);
+    // Another stream is independent of the first one.
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&other, out, 8, &given), 0u);
+    EXPECT_EQ(given, 2);
+    EXPECT_EQ(std::string((const char*)out, 2), "45");
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&other, out, 8, &given), 1u);
+    EXPECT_EQ(given, 0);
+    // The rest of the first: "89" and its terminator, not the bytes after the end.
+    memset(out, '#', sizeof out);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 0u);
+    EXPECT_EQ(given, 3);
+    EXPECT_EQ(std::string((const char*)out, 3), std::string("89\0", 3));
+    EXPECT_EQ(out[3], '#');
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 1u);
+    EXPECT_EQ(given, 0);
+    EXPECT_EQ(stream.position, text + 11);
+    // A bad request ends the stream without moving it.
+    stream.position = text;
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 0, &given), 1u);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, NULL), 1u);
+    EXPECT_EQ(stream.position, text);
 }
 
 } // namespace
