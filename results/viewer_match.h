@@ -49,7 +49,7 @@ typedef struct OccurrenceState {
 /* Marks the occurrences of `searchText` in the text `richEdit` shows now and selects the first one;
  * `occurrences` forgets those of the document shown before and keeps the new ones for F3. Marks
  * nothing in the form search modes (2 and 3), for an empty search text or a control without text.
- * The search text is given as typed and is folded here with the search's FoldTable. Returns the
+ * The search text is given as typed and is folded here with the search's Folding.FoldTable. Returns the
  * number of occurrences kept for F3 (at most VIEWER_MAX_OCCURRENCES; the first ones of them are
  * marked); 0 for a NULL state. */
 int MarkOccurrences(OccurrenceState* occurrences, HWND richEdit, int32_t searchMode, const char* searchText);

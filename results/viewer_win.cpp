@@ -172,7 +172,7 @@ static void CreateTextArea(ViewerState* viewer) {
 
 /* The search text, or in a form search the label of the first catalogue entry with that form id. */
 static void MakeTitle(const ViewerState* viewer, char* title, size_t size) {
-    StrCopyN(title, size, LastSearchText, sizeof LastSearchText - 1);
+    StrCopyN(title, size, SearchShared.LastSearchText, sizeof SearchShared.LastSearchText - 1);
     if (viewer->searchMode != 2) return;
     const FormEntry* entry = FindFormById(FormCatalogue(), title);
     if (entry != NULL && entry->label != NULL) StrCopy(title, size, entry->label);
@@ -330,7 +330,8 @@ void ShowSelectedDocument(ViewerState* viewer) {
     if (text != NULL) {
         if (size > 0) {
             LoadRichText(viewer, text, size);
-            MarkOccurrences(&viewer->occurrences, viewer->richEdit, viewer->searchMode, LastSearchText);
+            MarkOccurrences(&viewer->occurrences, viewer->richEdit, viewer->searchMode,
+                            SearchShared.LastSearchText);
         }
         GlobalUnlock(handle);
     }
@@ -365,8 +366,9 @@ void LaunchFormulon(ViewerState* viewer) {
     if (!GetFormulonPath(executable, sizeof executable)) return;
     if (!ReadHitHeader(viewer, &viewer->record->hits[selected], 0)) return;
     char parameters[VIEWER_TEXT_SIZE];
-    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", CabinetName, CabinetDirectory,
-                   (int)viewer->record->patientNumber, (unsigned)RecordU32(viewer->folderRecord, HEADER_DATE),
+    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", Host.CabinetName,
+                   Host.CabinetDirectory, (int)viewer->record->patientNumber,
+                   (unsigned)RecordU32(viewer->folderRecord, HEADER_DATE),
                    (unsigned)RecordU32(viewer->folderRecord, HEADER_STAMP)))
         return;
     ShellOpen(NULL, "open", executable, parameters, NULL, SW_SHOW);
