@@ -75,6 +75,24 @@ HINSTANCE WINAPI RecordShell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parame
     return (HINSTANCE)33;
 }
 
+// The viewer a test step runs in; any other viewer of the thread is a second one, which
+// CloseSecondViewers notes and closes (so that a second viewer opened against the rule fails the
+// test instead of blocking its step).
+HWND g_firstViewer;
+bool g_secondViewerSeen;
+
+BOOL CALLBACK CloseSecondViewer(HWND window, LPARAM) {
+    if (window != g_firstViewer && GetDlgItem(window, IDC_VIEWER_DOCUMENTS) != NULL) {
+        g_secondViewerSeen = true;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+VOID CALLBACK CloseSecondViewers(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CloseSecondViewer, 0);
+}
+
 class Viewer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -422,8 +440,13 @@ TEST_F(Viewer, LayoutMinimumSizeAndOnlyTheCloseBoxCloses) {
                    PatientHits* shown = state->record;
                    PatientHits other = {};
                    other.patientNumber = 42;
+                   g_firstViewer = v;
+                   g_secondViewerSeen = false;
+                   UINT_PTR guard = SetTimer(NULL, 0, 100, CloseSecondViewers);
                    OpenDocumentViewer(v, &other, 0);
                    OpenDocumentViewer(NULL, &other, 0);
+                   KillTimer(NULL, guard);
+                   EXPECT_FALSE(g_secondViewerSeen);
                    EXPECT_EQ(Caption(v).substr(0, 6), "DUPONT");
                    EXPECT_EQ(ViewerStateOf(v), state);
                    EXPECT_EQ(state->record, shown);
