@@ -6,7 +6,7 @@
 
 #include "base/str.h"
 
-int32_t StatusPartWidths[STATUS_PART_COUNT] = {0, 1, 2, 3};
+LayoutValues Layout = {{0, 1, 2, 3}};
 
 static int ClampInt(long long v) {
     if (v > 2147483647LL) return 2147483647;

@@ -63,9 +63,15 @@ void ComputeMainLayout(const MainLayoutInput* in, MainLayout* out);
 enum { STATUS_PART_COUNT = 4 };
 enum { STATUS_MARGIN_PATH = 10, STATUS_MARGIN_CABINET = 10, STATUS_MARGIN_VERSION = 30 };
 
-/* The widths table, kept for the program's life: w0 (path), w1 (cabinet), w2 (progress), w3
- * (version). w0, w1 and w3 are set once when the bar is created, w2 then and on every resize. */
-extern int32_t StatusPartWidths[STATUS_PART_COUNT];
+/* The layout's one process-wide record, Layout, kept for the program's life. Written and read on
+ * the interface thread only: the status bar's creation and each resize (layout_win.cpp). */
+typedef struct LayoutValues {
+    int32_t StatusPartWidths[STATUS_PART_COUNT]; /* w0 (path), w1 (cabinet), w2 (progress), w3 (version):
+                                                    w0, w1 and w3 set once when the bar is created, w2
+                                                    then and on every resize */
+} LayoutValues;
+
+extern LayoutValues Layout;
 
 /* floor(cx * 96 / dpi) + margin: a text's measured width brought back to 96 pixels per inch. A dpi
  * of 0 or less (no device) counts as 96. */

@@ -14,19 +14,24 @@
 
 #include <stdint.h>
 
-/* 1 once the refresh thread has been started; read and written by the interface thread only. */
-extern int32_t CatalogueRefreshStarted;
+/* The catalogue's process-wide values, in one record: Catalogue. The interface thread writes
+ * them (FillFormCombo raises the flag once; the tests point the address elsewhere before any
+ * refresh starts); the refresh thread reads only the address, once, as it starts, after the
+ * last write. */
+typedef struct CatalogueValues {
+    int32_t CatalogueRefreshStarted; /* 1 once the refresh thread has been started */
+    const char* FormIndexUrl;        /* address of the index file fetched by the refresh: the maker's
+                                        server unless a test points it at a server of its own */
+} CatalogueValues;
 
-/* Address of the index file fetched by the refresh: the maker's server unless a test points it at a
- * server of its own (before any refresh starts). */
-extern const char* FormIndexUrl;
+extern CatalogueValues Catalogue;
 
 /* Refills combo 244 from the FormCatalogue and selects its first entry; the first call also starts
  * the catalogue refresh. */
 void FillFormCombo(HWND mainWindow);
 
 /* Thread procedure of the refresh (parameter: the main window): RefreshFormCatalogueFrom with
- * FormIndexUrl. Returns 1 when a new catalogue was published and announced, else 0. */
+ * Catalogue.FormIndexUrl. Returns 1 when a new catalogue was published and announced, else 0. */
 DWORD WINAPI RefreshFormCatalogue(LPVOID mainWindow);
 
 /* The refresh from a given index address: downloads the index and the list it names into a

@@ -37,10 +37,9 @@ enum {
     DOWNLOAD_LIMIT = 16 * 1024 * 1024,
 };
 
-int32_t CatalogueRefreshStarted = 0;
-
 static const char kFormIndexUrl[] = "http://" FORM_SERVER_HOST "/doc/formulon/sondrel.txt";
-const char* FormIndexUrl = kFormIndexUrl;
+
+CatalogueValues Catalogue = {0, kFormIndexUrl};
 
 void FillFormCombo(HWND mainWindow) {
     HWND combo = GetDlgItem(mainWindow, IDC_FORM_CHOOSER);
@@ -55,15 +54,15 @@ void FillFormCombo(HWND mainWindow) {
     }
     /* With an empty catalogue this selects nothing and the combo stays without a selection. */
     SendMessageA(combo, CB_SETCURSEL, 0, 0);
-    if (CatalogueRefreshStarted == 0) {
-        CatalogueRefreshStarted = 1;
+    if (Catalogue.CatalogueRefreshStarted == 0) {
+        Catalogue.CatalogueRefreshStarted = 1;
         HANDLE thread = CreateThread(NULL, 0, RefreshFormCatalogue, (LPVOID)mainWindow, 0, NULL);
         if (thread != NULL) CloseHandle(thread); /* the thread runs on its own; nobody joins it */
     }
 }
 
 DWORD WINAPI RefreshFormCatalogue(LPVOID mainWindow) {
-    return (DWORD)RefreshFormCatalogueFrom(FormIndexUrl, (HWND)mainWindow);
+    return (DWORD)RefreshFormCatalogueFrom(Catalogue.FormIndexUrl, (HWND)mainWindow);
 }
 
 /* Closes the file and deletes it: the common ending of a failed body transfer. */

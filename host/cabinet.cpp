@@ -4,10 +4,7 @@
 
 #include "base/str.h"
 
-char CabinetsRoot[CABINET_TEXT_SIZE];
-char CabinetName[CABINET_TEXT_SIZE];
-char CabinetDirectory[CABINET_TEXT_SIZE];
-int32_t HostApiLevel;
+HostValues Host;
 
 int HostLevelFromVersion(unsigned major, unsigned minor) {
     if (major != 5) return 0;

@@ -3,7 +3,7 @@
  * While the main window initialises, the program opens the cabinet that the practice software used
  * last (cabinet_win.h, OpenCurrentCabinet). The three texts found on the way stay for the whole
  * run: the status bar shows the root and the name, the form editor receives all three.
- * `HostApiLevel` says where the patients' insurance scheme is read: 1 for host versions 5.0 and
+ * `Host.HostApiLevel` says where the patients' insurance scheme is read: 1 for host versions 5.0 and
  * 5.1, 2 for 5.5, 5.51, 5.55 and 5.60, 0 while the version is unknown.
  *
  * Registry texts are read into 260-byte buffers. A value that does not fit (260 bytes or more
@@ -20,10 +20,19 @@
 
 enum { CABINET_TEXT_SIZE = 260 };
 
-extern char CabinetsRoot[CABINET_TEXT_SIZE];     /* cabinets root directory ("Chemin : %s") */
-extern char CabinetName[CABINET_TEXT_SIZE];      /* cabinet used last ("Cabinet : %s") */
-extern char CabinetDirectory[CABINET_TEXT_SIZE]; /* that cabinet's directory name */
-extern int32_t HostApiLevel;                     /* 0 unknown, 1 or 2 */
+/* The host's process-wide values, in one record: Host. OpenCurrentCabinet writes every field once,
+ * on the interface thread, while the main window initialises, before any search thread exists (the
+ * cabinet tests set them between their cases). Afterwards they are only read, from any thread and without
+ * a lock, since nothing writes them any more: by the status bar, the form editor's parameter line
+ * and the result list's fill (where it reads the insurance scheme). */
+typedef struct HostValues {
+    char CabinetsRoot[CABINET_TEXT_SIZE];     /* cabinets root directory ("Chemin : %s") */
+    char CabinetName[CABINET_TEXT_SIZE];      /* cabinet used last ("Cabinet : %s") */
+    char CabinetDirectory[CABINET_TEXT_SIZE]; /* that cabinet's directory name */
+    int32_t HostApiLevel;                     /* 0 unknown, 1 or 2 */
+} HostValues;
+
+extern HostValues Host;
 
 /* Host level of an HDSV.DLL file version: 1, 2, or 0 for a version this program does not know. */
 int HostLevelFromVersion(unsigned major, unsigned minor);

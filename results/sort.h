@@ -2,7 +2,7 @@
  *
  * InitListImages gives list 217 its small image list (the header images: 0 a white square, 1 the
  * ascending triangle, 2 the descending triangle, 3 blank) and its extended styles. SortByColumn sorts
- * the rows by one column's cell texts, in the direction that column's byte of SortDirections holds
+ * the rows by one column's cell texts, in the direction that column's byte of Sort.SortDirections holds
  * (0 ascending, non-zero descending), then inverts that byte; the sorted column's header shows its
  * triangle and the column sorted before loses its own. A click on an empty list changes nothing.
  * The sort under way travels to the list's comparison through LVM_SORTITEMS (see sort_win.cpp). */
@@ -16,14 +16,20 @@
 
 /* The header images are SORT_IMAGE_* of search/result_format.h. */
 
-/* The sort state of the main window, kept between header clicks. */
-/* One sort-direction byte per list column, allocated by InitListImages; NULL before, or when there
- * was no memory for it (a header click then does nothing). */
-extern unsigned char* SortDirections;
-/* Index of the column sorted last; 0 at start. */
-extern int32_t LastSortColumn;
+/* The sort state of the main window, kept between header clicks: the sort's one process-wide
+ * record, Sort. Written and read on the interface thread only: InitListImages allocates the
+ * directions while the main window initialises, each header click (SortByColumn, given both
+ * fields) updates them. */
+typedef struct SortValues {
+    unsigned char* SortDirections; /* one byte per list column, 0 ascending next, non-zero descending;
+                                      allocated by InitListImages; NULL before, or when there was no
+                                      memory for it (a header click then does nothing) */
+    int32_t LastSortColumn;        /* the column sorted last, whose header shows a triangle; 0 at start */
+} SortValues;
 
-/* The list's image list and extended styles, and SortDirections allocated (or reused) with every
+extern SortValues Sort;
+
+/* The list's image list and extended styles, and Sort.SortDirections allocated (or reused) with every
  * byte 0; once, while the main window initialises, right after CreateResultColumns. */
 void InitListImages(HWND mainWindow);
 

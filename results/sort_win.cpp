@@ -32,9 +32,7 @@
 #include "results/row_compare.h"
 #include "search/hits.h"
 
-/* The sort state the main window keeps between clicks. */
-unsigned char* SortDirections = NULL; /* one byte per column: 0 ascending next, non-zero descending */
-int32_t LastSortColumn = 0;           /* the column sorted last, whose header shows a triangle */
+SortValues Sort = {NULL, 0};
 
 enum {
     SORT_IMAGE_WIDTH = 16,
@@ -58,8 +56,9 @@ typedef struct SortContext {
  * header click sorts nothing and says nothing, as the sort does whenever it lacks memory; the next
  * window tries again. */
 static void ResetSortDirections(void) {
-    if (SortDirections == NULL) SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
-    if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
+    if (Sort.SortDirections == NULL)
+        Sort.SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
+    if (Sort.SortDirections != NULL) memset(Sort.SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 
 void InitListImages(HWND mainWindow) {

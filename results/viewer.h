@@ -13,6 +13,9 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "host/host_table_win.h"
+#include "host/records.h"
+#include "results/viewer_match.h"
 #include "search/hits.h"
 
 enum {
@@ -28,25 +31,60 @@ enum {
  * another (a missing one) before opening the viewer. */
 extern const char* g_richEditLibrary;
 
+/* One open viewer: everything it reads and shows, from the opening to the closing of its dialog.
+ * OpenDocumentViewer keeps it on its own stack and hands it to the dialog with DialogBoxParamA; the
+ * dialog keeps its address in its user data (GWLP_USERDATA) from WM_INITDIALOG on, and every
+ * operation below is given it. Nothing of one viewer outlives it or is seen by another. */
+typedef struct ViewerState {
+    HWND dialog;                  /* dialog 300; NULL until WM_INITDIALOG */
+    PatientHits* record;          /* the patient shown */
+    int32_t searchMode;           /* SearchMode of the search that found the hits */
+    HMODULE richEditLibrary;      /* RICHED32.DLL, or NULL when it could not be loaded */
+    HWND richEdit;                /* the text area, or NULL */
+    HostTable patients;           /* the patient table */
+    HostTable dossiers;           /* the folder table */
+    HGLOBAL prescriptionFiles;    /* OpenFileOrdonnances handle */
+    HGLOBAL letterFiles;          /* OpenFileCourriers handle */
+    unsigned char* patientRecord; /* patient record: the locked block or scratchPatient */
+    unsigned char* folderRecord;  /* folder record (document header): locked block or scratchFolder */
+    int32_t lastShownIndex;       /* combo entry shown last; -1 when none */
+    OccurrenceState occurrences;  /* the search text's occurrences in the document shown */
+    /* Zero-filled records the host reads into when its table gives none (host_table_win.h). */
+    unsigned char scratchPatient[PATIENT_RECORD_SIZE];
+    unsigned char scratchFolder[FOLDER_RECORD_SIZE];
+} ViewerState;
+
 /* Shows the viewer, modal to `owner`, for one patient's matching documents; `searchMode` is the
  * SearchMode of the search that found them. Returns when the viewer has closed. Does nothing for a
- * NULL record or while another viewer is open. */
+ * NULL record or while another viewer of this thread is open. */
 void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode);
+
+/* The state of the viewer whose dialog is `dialog`; NULL for any other window, or before its
+ * WM_INITDIALOG. */
+ViewerState* ViewerStateOf(HWND dialog);
 
 /* The dialog procedure of dialog 300; it only dispatches. */
 INT_PTR CALLBACK ViewerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 /* WM_INITDIALOG's work: the rich-text control, the patient, the caption and the document list. */
-void InitViewer(HWND dialog);
+void InitViewer(ViewerState* viewer);
 /* Places the combo across the top and the text area below it, from the client size. */
-void LayoutViewer(HWND dialog);
+void LayoutViewer(ViewerState* viewer);
 /* Loads the chosen letter or prescription into the text area, unless it is the one shown already. */
-void ShowSelectedDocument(HWND dialog);
+void ShowSelectedDocument(ViewerState* viewer);
 /* Starts the form editor on the chosen document (button 219). */
-void LaunchFormulon(HWND dialog);
+void LaunchFormulon(ViewerState* viewer);
 
-/* EM_STREAMIN callback: hands the control the rich text from the stream position up to the end
- * address given as cookie, in chunks of at most `wanted` bytes. 0 to go on, 1 at the end. */
+/* A rich text being streamed into the control: the next byte to hand over and the end (one past
+ * the text's terminator). EM_STREAMIN's cookie is its address. */
+typedef struct RtfStream {
+    const char* position;
+    const char* end;
+} RtfStream;
+
+/* EM_STREAMIN callback: hands the control the rich text of the RtfStream given as cookie, from its
+ * position up to its end, in chunks of at most `wanted` bytes, and moves the position on. 0 to go
+ * on, 1 at the end (also for a NULL cookie). */
 DWORD CALLBACK StreamRtfChunk(DWORD_PTR cookie, LPBYTE destination, LONG wanted, LONG* given);
 
 /* The form editor's executable: its installation directory (HKCU "Software\Formulon" value

@@ -9,6 +9,7 @@
 #ifndef SONDREL_RESULTS_VIEWER_MATCH_H
 #define SONDREL_RESULTS_VIEWER_MATCH_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <windows.h>
 
@@ -32,18 +33,33 @@ enum {
  * RichEdit 1.0 of Windows). */
 #define VIEWER_MARK_TEXT_COLOUR RGB(192, 0, 0)
 
+/* The occurrences found in the document a viewer shows, and where F3 goes. It belongs to one
+ * viewer (a field of its ViewerState) and lives as long as the viewer's dialog. Zero-filled it
+ * holds no occurrence; MarkOccurrences fills it. About 40 KB (80 KB in a 64-bit build) for the
+ * positions, on the stack of the call that opens the viewer. */
+typedef struct OccurrenceState {
+    HWND richEdit;                            /* control the marks were put in */
+    size_t positions[VIEWER_MAX_OCCURRENCES]; /* start of each occurrence kept, ascending */
+    int count;                                /* occurrences kept; the first ones are marked */
+    int current;                              /* the one selected; -1 when none */
+    size_t length;                            /* characters of one occurrence */
+    HWND dialog;                              /* the viewer whose keys are caught, or NULL */
+} OccurrenceState;
+
 /* Marks the occurrences of `searchText` in the text `richEdit` shows now and selects the first one;
- * forgets the marks of the document shown before. Marks nothing in the form search modes (2 and 3),
- * for an empty search text or a control without text. The search text is given as typed and is
- * folded here with the search's FoldTable. Returns the number of occurrences kept for F3 (at most
- * VIEWER_MAX_OCCURRENCES; the first ones of them are marked). */
-int MarkOccurrences(HWND richEdit, int32_t searchMode, const char* searchText);
+ * `occurrences` forgets those of the document shown before and keeps the new ones for F3. Marks
+ * nothing in the form search modes (2 and 3), for an empty search text or a control without text.
+ * The search text is given as typed and is folded here with the search's Folding.FoldTable. Returns the
+ * number of occurrences kept for F3 (at most VIEWER_MAX_OCCURRENCES; the first ones of them are
+ * marked); 0 for a NULL state. */
+int MarkOccurrences(OccurrenceState* occurrences, HWND richEdit, int32_t searchMode, const char* searchText);
 /* Selects the next (direction 1) or previous (-1) marked occurrence, wrapping, and scrolls it into
- * view. Nothing without marks. */
-void StepOccurrence(int direction);
-/* F3 and Shift+F3 in `dialog` and its controls call StepOccurrence from now on. */
-void StartOccurrenceKeys(HWND dialog);
-/* Ends StartOccurrenceKeys and forgets the marks. */
-void StopOccurrenceKeys(void);
+ * view. Nothing without marks or for a NULL state. */
+void StepOccurrence(OccurrenceState* occurrences, int direction);
+/* F3 and Shift+F3 in `dialog` and its controls call StepOccurrence on `occurrences` from now on,
+ * until StopOccurrenceKeys. One viewer at a time has the keys: a later start takes them over. */
+void StartOccurrenceKeys(OccurrenceState* occurrences, HWND dialog);
+/* Ends StartOccurrenceKeys when `occurrences` has the keys, and forgets its marks. */
+void StopOccurrenceKeys(OccurrenceState* occurrences);
 
 #endif

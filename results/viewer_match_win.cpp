@@ -35,17 +35,18 @@
 #include "search/fold.h"
 #include "search/search_run.h"
 
-typedef struct OccurrenceState {
-    HWND richEdit;                            /* control the marks were put in */
-    size_t positions[VIEWER_MAX_OCCURRENCES]; /* start of each occurrence kept, ascending */
-    int count;                                /* occurrences kept; the first ones are marked */
-    int current;                              /* the one selected; -1 when none */
-    size_t length;                            /* characters of one occurrence */
-    HWND dialog;                              /* the viewer whose keys are caught */
-    HHOOK keyHook;                            /* the WH_MSGFILTER hook, or NULL */
-} OccurrenceState;
+/* The one process-wide anchor of the viewer's keys. A WH_MSGFILTER hook procedure is called with
+ * the message only, without any value of the caller's, so it must find the open viewer's
+ * occurrences somewhere every call can reach: here, the hook's handle and a pointer into the
+ * ViewerState of the viewer that has the keys (its state lives on the stack of the call that opens
+ * the viewer, and StopOccurrenceKeys clears the pointer before that call returns). Written and
+ * read on the interface thread only. */
+typedef struct OccurrenceKeys {
+    HHOOK keyHook;                /* the WH_MSGFILTER hook, or NULL */
+    OccurrenceState* occurrences; /* the occurrences F3 steps through; NULL while no viewer has the keys */
+} OccurrenceKeys;
 
-static OccurrenceState Occurrences;
+static OccurrenceKeys Keys;
 
 static void SelectCharacters(HWND richEdit, size_t first, size_t length) {
     CHARRANGE range;
@@ -82,13 +83,13 @@ static void MarkWithColourAndBold(HWND richEdit) {
 
 /* Formats the first occurrences found as marks, at most VIEWER_MAX_MARKS of them and no more than
  * VIEWER_MARK_BUDGET_MS allow, with the control's redrawing off. */
-static void ApplyMarks(HWND richEdit) {
+static void ApplyMarks(OccurrenceState* occurrences, HWND richEdit) {
     SendMessageA(richEdit, WM_SETREDRAW, FALSE, 0);
     int background = 0;
-    int marks = Occurrences.count < VIEWER_MAX_MARKS ? Occurrences.count : VIEWER_MAX_MARKS;
+    int marks = occurrences->count < VIEWER_MAX_MARKS ? occurrences->count : VIEWER_MAX_MARKS;
     DWORD start = GetTickCount();
     for (int i = 0; i < marks && (i == 0 || GetTickCount() - start < VIEWER_MARK_BUDGET_MS); i++) {
-        SelectCharacters(richEdit, Occurrences.positions[i], Occurrences.length);
+        SelectCharacters(richEdit, occurrences->positions[i], occurrences->length);
         if (i == 0)
             background = MarkWithBackground(richEdit);
         else if (background)
@@ -101,8 +102,8 @@ static void ApplyMarks(HWND richEdit) {
     InvalidateRect(richEdit, NULL, TRUE);
 }
 
-/* Finds the occurrences of the folded pattern in the control's text; fills Occurrences. */
-static void FindShownOccurrences(HWND richEdit, const char* pattern) {
+/* Finds the occurrences of the folded pattern in the control's text; fills `occurrences`. */
+static void FindShownOccurrences(OccurrenceState* occurrences, HWND richEdit, const char* pattern) {
     LONG length = (LONG)SendMessageA(richEdit, WM_GETTEXTLENGTH, 0, 0);
     if (length <= 0) return;
     /* Without memory for the copy the document is shown unmarked, as one without occurrences. */
@@ -116,64 +117,74 @@ static void FindShownOccurrences(HWND richEdit, const char* pattern) {
     if (got < 0) got = 0;
     if (got > length) got = length;
     text[got] = 0;
-    size_t total = FindFoldedAll(text, (size_t)got, pattern, Occurrences.positions, VIEWER_MAX_OCCURRENCES);
-    Occurrences.count = total < VIEWER_MAX_OCCURRENCES ? (int)total : VIEWER_MAX_OCCURRENCES;
+    size_t total = FindFoldedAll(text, (size_t)got, pattern, occurrences->positions, VIEWER_MAX_OCCURRENCES);
+    occurrences->count = total < VIEWER_MAX_OCCURRENCES ? (int)total : VIEWER_MAX_OCCURRENCES;
     SondrelFree(text);
 }
 
-int MarkOccurrences(HWND richEdit, int32_t searchMode, const char* searchText) {
-    Occurrences.richEdit = richEdit;
-    Occurrences.count = 0;
-    Occurrences.current = -1;
+int MarkOccurrences(OccurrenceState* occurrences, HWND richEdit, int32_t searchMode, const char* searchText) {
+    if (occurrences == NULL) return 0;
+    occurrences->richEdit = richEdit;
+    occurrences->count = 0;
+    occurrences->current = -1;
     if (richEdit == NULL || searchText == NULL || (searchMode != 0 && searchMode != 1)) return 0;
     char pattern[SEARCH_TEXT_SIZE];
     StrCopyN(pattern, sizeof pattern, searchText, sizeof pattern - 1);
     FoldTextInPlace(pattern);
-    Occurrences.length = StrLenBounded(pattern, sizeof pattern);
-    if (Occurrences.length == 0) return 0;
-    FindShownOccurrences(richEdit, pattern);
-    if (Occurrences.count == 0) return 0;
-    ApplyMarks(richEdit);
-    StepOccurrence(1);
-    return Occurrences.count;
+    occurrences->length = StrLenBounded(pattern, sizeof pattern);
+    if (occurrences->length == 0) return 0;
+    FindShownOccurrences(occurrences, richEdit, pattern);
+    if (occurrences->count == 0) return 0;
+    ApplyMarks(occurrences, richEdit);
+    StepOccurrence(occurrences, 1);
+    return occurrences->count;
 }
 
-void StepOccurrence(int direction) {
-    int count = Occurrences.count;
-    if (count <= 0 || Occurrences.richEdit == NULL || !IsWindow(Occurrences.richEdit)) return;
-    int next = Occurrences.current < 0 ? 0 : (Occurrences.current + (direction < 0 ? count - 1 : 1)) % count;
-    Occurrences.current = next;
+void StepOccurrence(OccurrenceState* occurrences, int direction) {
+    if (occurrences == NULL) return;
+    int count = occurrences->count;
+    if (count <= 0 || occurrences->richEdit == NULL || !IsWindow(occurrences->richEdit)) return;
+    int next =
+        occurrences->current < 0 ? 0 : (occurrences->current + (direction < 0 ? count - 1 : 1)) % count;
+    occurrences->current = next;
     /* The caret goes to the start first, then to the end, so that a long line scrolled sideways
      * shows the occurrence from its first letter. */
-    SelectCharacters(Occurrences.richEdit, Occurrences.positions[next], 0);
-    SendMessageA(Occurrences.richEdit, EM_SCROLLCARET, 0, 0);
-    SelectCharacters(Occurrences.richEdit, Occurrences.positions[next], Occurrences.length);
-    SendMessageA(Occurrences.richEdit, EM_SCROLLCARET, 0, 0);
+    SelectCharacters(occurrences->richEdit, occurrences->positions[next], 0);
+    SendMessageA(occurrences->richEdit, EM_SCROLLCARET, 0, 0);
+    SelectCharacters(occurrences->richEdit, occurrences->positions[next], occurrences->length);
+    SendMessageA(occurrences->richEdit, EM_SCROLLCARET, 0, 0);
 }
 
-/* F3 and Shift+F3 on their way to the viewer or one of its controls. */
+/* F3 and Shift+F3 on their way to the viewer that has the keys or one of its controls. */
 static LRESULT CALLBACK OccurrenceKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     const MSG* message = (const MSG*)lParam;
+    OccurrenceState* occurrences = Keys.occurrences;
     if (code == MSGF_DIALOGBOX && message != NULL && message->message == WM_KEYDOWN &&
-        message->wParam == VK_F3 && Occurrences.dialog != NULL &&
-        (message->hwnd == Occurrences.dialog || IsChild(Occurrences.dialog, message->hwnd))) {
-        StepOccurrence(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+        message->wParam == VK_F3 && occurrences != NULL && occurrences->dialog != NULL &&
+        (message->hwnd == occurrences->dialog || IsChild(occurrences->dialog, message->hwnd))) {
+        StepOccurrence(occurrences, GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
         return 1;
     }
-    return CallNextHookEx(Occurrences.keyHook, code, wParam, lParam);
+    return CallNextHookEx(Keys.keyHook, code, wParam, lParam);
 }
 
-void StartOccurrenceKeys(HWND dialog) {
-    StopOccurrenceKeys();
-    Occurrences.dialog = dialog;
-    Occurrences.keyHook = SetWindowsHookExA(WH_MSGFILTER, OccurrenceKeyHook, NULL, GetCurrentThreadId());
+void StartOccurrenceKeys(OccurrenceState* occurrences, HWND dialog) {
+    if (occurrences == NULL) return;
+    if (Keys.occurrences != NULL) StopOccurrenceKeys(Keys.occurrences);
+    occurrences->dialog = dialog;
+    Keys.occurrences = occurrences;
+    Keys.keyHook = SetWindowsHookExA(WH_MSGFILTER, OccurrenceKeyHook, NULL, GetCurrentThreadId());
 }
 
-void StopOccurrenceKeys(void) {
-    if (Occurrences.keyHook != NULL) UnhookWindowsHookEx(Occurrences.keyHook);
-    Occurrences.keyHook = NULL;
-    Occurrences.dialog = NULL;
-    Occurrences.richEdit = NULL;
-    Occurrences.count = 0;
-    Occurrences.current = -1;
+void StopOccurrenceKeys(OccurrenceState* occurrences) {
+    if (occurrences == NULL) return;
+    if (Keys.occurrences == occurrences) {
+        if (Keys.keyHook != NULL) UnhookWindowsHookEx(Keys.keyHook);
+        Keys.keyHook = NULL;
+        Keys.occurrences = NULL;
+    }
+    occurrences->dialog = NULL;
+    occurrences->richEdit = NULL;
+    occurrences->count = 0;
+    occurrences->current = -1;
 }

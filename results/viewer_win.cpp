@@ -2,10 +2,18 @@
  *
  * OpenDocumentViewer loads the rich-text library, opens the host tables the viewer reads (the
  * patients and the patient folders with their locked records, the prescription and letter file
- * tables), runs dialog 300 modally and closes everything again when the dialog ends. The viewer
- * state below is process-wide and valid only while the dialog is open; one viewer at a time (a
- * second request while one is open, e.g. a double-click posted before the first viewer came up, is
- * ignored rather than let it overwrite the state of the open one).
+ * tables), runs dialog 300 modally and closes everything again when the dialog ends. All of it is
+ * held in a ViewerState on OpenDocumentViewer's stack, which the dialog reads back from its user
+ * data (viewer.h); nothing of the viewer is process-wide but the F3 hook's anchor
+ * (viewer_match_win.cpp).
+ *
+ * One viewer at a time, still: a double-click on a result row posts the command that opens the
+ * viewer, so a second double-click (or one and the Enter key) made before the first viewer came up
+ * leaves a second command in the queue, and the first viewer's modal loop hands it to the main
+ * window, disabled or not. Its viewer would come up over the first one, for the same or another
+ * patient. That request is ignored. The open viewer marks its dialog with a window property
+ * (VIEWER_PROPERTY) and a request finds it among the thread's windows, so the rule needs no
+ * process-wide flag and holds whichever window the second request names as owner.
  *
  * Entry i of combo 301 stands for hit i of the record. Only the hits the record really stores are
  * listed: the occurrence count, which an import may have changed, is bounded by the array's size.
@@ -62,25 +70,8 @@ const char* g_richEditLibrary = "RICHED32.DLL";
 
 enum { VIEWER_DEFER_WINDOWS = 10, VIEWER_MARGIN = 3, VIEWER_COMBO_HEIGHT = 15, VIEWER_BOTTOM_MARGIN = 2 };
 
-/* The open viewer. */
-typedef struct ViewerState {
-    PatientHits* record;          /* the patient shown; NULL while no viewer is open */
-    int32_t searchMode;           /* SearchMode of the search that found the hits */
-    HMODULE richEditLibrary;      /* RICHED32.DLL, or NULL when it could not be loaded */
-    HWND richEdit;                /* the text area, or NULL */
-    HostTable patients;           /* the patient table */
-    HostTable dossiers;           /* the folder table */
-    HGLOBAL prescriptionFiles;    /* OpenFileOrdonnances handle */
-    HGLOBAL letterFiles;          /* OpenFileCourriers handle */
-    unsigned char* patientRecord; /* patient record: the locked block or the scratch one */
-    unsigned char* folderRecord;  /* folder record (document header): locked block or scratch */
-    int32_t lastShownIndex;       /* combo entry shown last; -1 when none */
-    const char* streamPosition;   /* next rich-text byte to hand to the control */
-} ViewerState;
-
-static ViewerState Viewer;
-static unsigned char ScratchPatientRecord[PATIENT_RECORD_SIZE];
-static unsigned char ScratchFolderRecord[FOLDER_RECORD_SIZE];
+/* The window property that marks an open viewer's dialog (its value: the ViewerState). */
+static const char VIEWER_PROPERTY[] = "SondrelViewer";
 
 /* ---- host records ------------------------------------------------------------------------------ */
 
@@ -102,10 +93,10 @@ static int StoredHits(const PatientHits* record) {
  * copied over the folder record. The header bytes are emptied before the read, and the read is
  * judged by what the host left in them (HeaderWasFilled), not by the value the read operation
  * returns, which the host does not define. Returns 1 when the host filled the header. */
-static int ReadHitHeader(const HitRef* hit, int prescriptionFile) {
-    memset(Viewer.folderRecord, 0, COMMON_HEADER_SIZE);
+static int ReadHitHeader(ViewerState* viewer, const HitRef* hit, int prescriptionFile) {
+    memset(viewer->folderRecord, 0, COMMON_HEADER_SIZE);
     if (hit->fromFileTable == 0) {
-        ReadDossiers2(hit->key, Viewer.folderRecord);
+        ReadDossiers2(hit->key, viewer->folderRecord);
     } else {
         unsigned char buffer[FILE_HEADER_BUFFER_SIZE];
         memset(buffer, 0, sizeof buffer);
@@ -113,71 +104,90 @@ static int ReadHitHeader(const HitRef* hit, int prescriptionFile) {
             ReadFileOrdonnances(hit->key, buffer, 0);
         else
             ReadFileCourriers(hit->key, buffer, 0);
-        memcpy(Viewer.folderRecord, buffer, COMMON_HEADER_SIZE);
+        memcpy(viewer->folderRecord, buffer, COMMON_HEADER_SIZE);
     }
-    return HeaderWasFilled(Viewer.folderRecord);
+    return HeaderWasFilled(viewer->folderRecord);
 }
 
 /* ---- opening and closing ----------------------------------------------------------------------- */
 
+static BOOL CALLBACK FindOpenViewer(HWND window, LPARAM found) {
+    if (GetPropA(window, VIEWER_PROPERTY) == NULL) return TRUE;
+    *(HWND*)found = window;
+    return FALSE;
+}
+
+/* Whether a viewer of this thread is open. */
+static int ViewerIsOpen(void) {
+    HWND found = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), FindOpenViewer, (LPARAM)&found);
+    return found != NULL;
+}
+
 void OpenDocumentViewer(HWND owner, PatientHits* hits, int32_t searchMode) {
-    if (hits == NULL || Viewer.record != NULL) return;
-    ZeroMemory(&Viewer, sizeof Viewer);
-    Viewer.record = hits;
-    Viewer.searchMode = searchMode;
-    Viewer.richEditLibrary = LoadLibraryA(g_richEditLibrary);
-    Viewer.patientRecord =
-        OpenRecord(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &Viewer.patients, ScratchPatientRecord);
-    Viewer.folderRecord =
-        OpenRecord(HOST_TABLE_FOLDERS, FOLDER_RECORD_SIZE, &Viewer.dossiers, ScratchFolderRecord);
-    Viewer.prescriptionFiles = OpenFileOrdonnances(0);
-    Viewer.letterFiles = OpenFileCourriers(0);
-    Viewer.lastShownIndex = -1;
+    if (hits == NULL || ViewerIsOpen()) return;
+    ViewerState viewer;
+    ZeroMemory(&viewer, sizeof viewer);
+    viewer.record = hits;
+    viewer.searchMode = searchMode;
+    viewer.richEditLibrary = LoadLibraryA(g_richEditLibrary);
+    viewer.patientRecord =
+        OpenRecord(HOST_TABLE_PATIENTS, PATIENT_RECORD_SIZE, &viewer.patients, viewer.scratchPatient);
+    viewer.folderRecord =
+        OpenRecord(HOST_TABLE_FOLDERS, FOLDER_RECORD_SIZE, &viewer.dossiers, viewer.scratchFolder);
+    viewer.prescriptionFiles = OpenFileOrdonnances(0);
+    viewer.letterFiles = OpenFileCourriers(0);
+    viewer.lastShownIndex = -1;
+    viewer.occurrences.current = -1;
 
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VIEWER), owner, ViewerDialogProc, 0);
-    StopOccurrenceKeys();
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VIEWER), owner, ViewerDialogProc, (LPARAM)&viewer);
+    StopOccurrenceKeys(&viewer.occurrences);
 
-    CloseHostTable(&Viewer.patients);
-    CloseHostTable(&Viewer.dossiers);
-    if (Viewer.letterFiles != NULL) CloseFileCourriers(Viewer.letterFiles);
-    if (Viewer.prescriptionFiles != NULL) CloseFileOrdonnances(Viewer.prescriptionFiles);
-    if (Viewer.richEditLibrary != NULL) FreeLibrary(Viewer.richEditLibrary);
-    ZeroMemory(&Viewer, sizeof Viewer);
+    CloseHostTable(&viewer.patients);
+    CloseHostTable(&viewer.dossiers);
+    if (viewer.letterFiles != NULL) CloseFileCourriers(viewer.letterFiles);
+    if (viewer.prescriptionFiles != NULL) CloseFileOrdonnances(viewer.prescriptionFiles);
+    if (viewer.richEditLibrary != NULL) FreeLibrary(viewer.richEditLibrary);
+}
+
+ViewerState* ViewerStateOf(HWND dialog) {
+    if (dialog == NULL || GetPropA(dialog, VIEWER_PROPERTY) == NULL) return NULL;
+    return (ViewerState*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
 }
 
 /* ---- initialisation ---------------------------------------------------------------------------- */
 
-static void CreateTextArea(HWND dialog) {
-    Viewer.richEdit = NULL;
-    if (Viewer.richEditLibrary == NULL) return;
+static void CreateTextArea(ViewerState* viewer) {
+    viewer->richEdit = NULL;
+    if (viewer->richEditLibrary == NULL) return;
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER | WS_VSCROLL |
                   WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
-    Viewer.richEdit =
-        CreateWindowExA(0, "RichEdit", "", style, 10, 10, 50, 50, dialog, NULL, g_instance, NULL);
-    if (Viewer.richEdit == NULL) return;
-    SendMessageA(Viewer.richEdit, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 0);
-    SendMessageA(Viewer.richEdit, EM_EXLIMITTEXT, 0, VIEWER_TEXT_LIMIT);
-    SendMessageA(Viewer.richEdit, EM_SETOPTIONS, ECOOP_SET, VIEWER_EDIT_OPTIONS);
+    viewer->richEdit =
+        CreateWindowExA(0, "RichEdit", "", style, 10, 10, 50, 50, viewer->dialog, NULL, g_instance, NULL);
+    if (viewer->richEdit == NULL) return;
+    SendMessageA(viewer->richEdit, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), 0);
+    SendMessageA(viewer->richEdit, EM_EXLIMITTEXT, 0, VIEWER_TEXT_LIMIT);
+    SendMessageA(viewer->richEdit, EM_SETOPTIONS, ECOOP_SET, VIEWER_EDIT_OPTIONS);
 }
 
 /* The search text, or in a form search the label of the first catalogue entry with that form id. */
-static void MakeTitle(char* title, size_t size) {
-    StrCopyN(title, size, LastSearchText, sizeof LastSearchText - 1);
-    if (Viewer.searchMode != 2) return;
+static void MakeTitle(const ViewerState* viewer, char* title, size_t size) {
+    StrCopyN(title, size, SearchShared.LastSearchText, sizeof SearchShared.LastSearchText - 1);
+    if (viewer->searchMode != 2) return;
     const FormEntry* entry = FindFormById(FormCatalogue(), title);
     if (entry != NULL && entry->label != NULL) StrCopy(title, size, entry->label);
 }
 
 /* The caption's "%s %s" of the last and first names is the composed name of the list's column 1. */
-static void SetViewerCaption(HWND dialog) {
+static void SetViewerCaption(ViewerState* viewer) {
     char name[PATIENT_NAME_TEXT_SIZE];
-    ReadPatientRecord(Viewer.patientRecord, Viewer.record->patientNumber);
-    ComposePatientName(Viewer.patientRecord, name, sizeof name);
+    ReadPatientRecord(viewer->patientRecord, viewer->record->patientNumber);
+    ComposePatientName(viewer->patientRecord, name, sizeof name);
     char title[VIEWER_TEXT_SIZE], caption[VIEWER_TEXT_SIZE];
-    MakeTitle(title, sizeof title);
-    int count = Viewer.record->occurrenceCount;
+    MakeTitle(viewer, title, sizeof title);
+    int count = viewer->record->occurrenceCount;
     StrFormat(caption, sizeof caption, "%s - %d occurence%s - %s", name, count, count > 1 ? "s" : "", title);
-    SendMessageA(dialog, WM_SETTEXT, 0, (LPARAM)caption);
+    SendMessageA(viewer->dialog, WM_SETTEXT, 0, (LPARAM)caption);
 }
 
 static const char* DocumentTypeWord(int32_t searchMode) {
@@ -190,13 +200,13 @@ static const char* DocumentTypeWord(int32_t searchMode) {
     return "Formulon";
 }
 
-static void FillDocumentList(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, IDC_VIEWER_DOCUMENTS);
-    const char* word = DocumentTypeWord(Viewer.searchMode);
-    int entries = StoredHits(Viewer.record);
+static void FillDocumentList(ViewerState* viewer) {
+    HWND combo = GetDlgItem(viewer->dialog, IDC_VIEWER_DOCUMENTS);
+    const char* word = DocumentTypeWord(viewer->searchMode);
+    int entries = StoredHits(viewer->record);
     for (int i = 0; i < entries; i++) {
-        ReadHitHeader(&Viewer.record->hits[i], Viewer.searchMode == 1);
-        PackedDate date = RecordU32(Viewer.folderRecord, HEADER_DATE);
+        ReadHitHeader(viewer, &viewer->record->hits[i], viewer->searchMode == 1);
+        PackedDate date = RecordU32(viewer->folderRecord, HEADER_DATE);
         char line[VIEWER_TEXT_SIZE];
         StrFormat(line, sizeof line, "%s du %02d/%02d/%4d", word, (int)DateDay(date), (int)DateMonth(date),
                   (int)DateYear(date));
@@ -205,22 +215,30 @@ static void FillDocumentList(HWND dialog) {
     SendMessageA(combo, CB_SETCURSEL, 0, 0);
 }
 
-void InitViewer(HWND dialog) {
-    CreateTextArea(dialog);
-    SetViewerCaption(dialog);
-    FillDocumentList(dialog);
+void InitViewer(ViewerState* viewer) {
+    CreateTextArea(viewer);
+    SetViewerCaption(viewer);
+    FillDocumentList(viewer);
 }
 
-/* WM_INITDIALOG. */
-static void StartViewer(HWND dialog) {
-    InitViewer(dialog);
-    StartOccurrenceKeys(dialog);
+/* WM_INITDIALOG: the state handed to DialogBoxParamA goes into the dialog's user data, and the
+ * property marks the dialog as an open viewer. */
+static void StartViewer(HWND dialog, ViewerState* viewer) {
+    if (viewer == NULL) {
+        EndDialog(dialog, 0);
+        return;
+    }
+    viewer->dialog = dialog;
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)viewer);
+    SetPropA(dialog, VIEWER_PROPERTY, (HANDLE)viewer);
+    InitViewer(viewer);
+    StartOccurrenceKeys(&viewer->occurrences, dialog);
     HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_VIEWER));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
     SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)icon);
     PostMessageA(dialog, WM_SIZE, 0, 0);
-    if (Viewer.searchMode == 2 || Viewer.searchMode == 3) {
-        if (Viewer.richEdit != NULL) ShowWindow(Viewer.richEdit, SW_HIDE);
+    if (viewer->searchMode == 2 || viewer->searchMode == 3) {
+        if (viewer->richEdit != NULL) ShowWindow(viewer->richEdit, SW_HIDE);
         ShowWindow(GetDlgItem(dialog, IDC_VIEWER_FORMULON), SW_SHOWNORMAL);
     }
 }
@@ -231,7 +249,8 @@ static int AtLeastZero(int v) {
     return v > 0 ? v : 0;
 }
 
-void LayoutViewer(HWND dialog) {
+void LayoutViewer(ViewerState* viewer) {
+    HWND dialog = viewer->dialog;
     RECT client;
     if (!GetClientRect(dialog, &client)) return;
     int width = client.right - client.left, height = client.bottom - client.top;
@@ -243,8 +262,8 @@ void LayoutViewer(HWND dialog) {
     RECT field = {0, 0, 0, 0};
     if (combo != NULL) GetClientRect(combo, &field);
     int fieldHeight = field.bottom - field.top;
-    if (batch != NULL && Viewer.richEdit != NULL && GetParent(Viewer.richEdit) == dialog)
-        batch = DeferWindowPos(batch, Viewer.richEdit, NULL, VIEWER_MARGIN, fieldHeight + VIEWER_MARGIN,
+    if (batch != NULL && viewer->richEdit != NULL && GetParent(viewer->richEdit) == dialog)
+        batch = DeferWindowPos(batch, viewer->richEdit, NULL, VIEWER_MARGIN, fieldHeight + VIEWER_MARGIN,
                                AtLeastZero(width - 2 * VIEWER_MARGIN),
                                AtLeastZero(height - fieldHeight - VIEWER_MARGIN - VIEWER_BOTTOM_MARGIN),
                                SWP_NOZORDER);
@@ -261,44 +280,46 @@ static void SetMinimumTrackSize(MINMAXINFO* info) {
 
 DWORD CALLBACK StreamRtfChunk(DWORD_PTR cookie, LPBYTE destination, LONG wanted, LONG* given) {
     if (given != NULL) *given = 0;
-    if (given == NULL || wanted <= 0) return 1;
-    size_t n = RichTextChunk(Viewer.streamPosition, (const char*)cookie, (char*)destination, (size_t)wanted);
+    RtfStream* stream = (RtfStream*)cookie;
+    if (given == NULL || wanted <= 0 || stream == NULL) return 1;
+    size_t n = RichTextChunk(stream->position, stream->end, (char*)destination, (size_t)wanted);
     if (n == 0) return 1;
     *given = (LONG)n;
-    Viewer.streamPosition += n;
+    stream->position += n;
     return 0;
 }
 
 /* Replaces the text area's content with the rich text of a locked document text of `size` bytes. */
-static void LoadRichText(char* text, size_t size) {
+static void LoadRichText(ViewerState* viewer, char* text, size_t size) {
     const char* end = NULL;
     char* start = CutRichText(text, size, &end);
     if (start == NULL) {
-        SendMessageA(Viewer.richEdit, WM_SETTEXT, 0, (LPARAM) "");
+        SendMessageA(viewer->richEdit, WM_SETTEXT, 0, (LPARAM) "");
         return;
     }
-    Viewer.streamPosition = start;
+    RtfStream rtf;
+    rtf.position = start;
+    rtf.end = end;
     EDITSTREAM stream;
     ZeroMemory(&stream, sizeof stream);
-    stream.dwCookie = (DWORD_PTR)end;
+    stream.dwCookie = (DWORD_PTR)&rtf;
     stream.pfnCallback = StreamRtfChunk;
-    SendMessageA(Viewer.richEdit, EM_STREAMIN, SF_RTF, (LPARAM)&stream);
-    Viewer.streamPosition = NULL;
+    SendMessageA(viewer->richEdit, EM_STREAMIN, SF_RTF, (LPARAM)&stream);
 }
 
-void ShowSelectedDocument(HWND dialog) {
-    int selected = (int)SendMessageA(GetDlgItem(dialog, IDC_VIEWER_DOCUMENTS), CB_GETCURSEL, 0, 0);
-    if (selected == Viewer.lastShownIndex || Viewer.record == NULL || Viewer.record->hits == NULL) return;
-    if (selected < 0 || selected >= StoredHits(Viewer.record)) return;
-    Viewer.lastShownIndex = selected;
-    if (Viewer.richEdit == NULL) return;
-    const HitRef* hit = &Viewer.record->hits[selected];
+void ShowSelectedDocument(ViewerState* viewer) {
+    int selected = (int)SendMessageA(GetDlgItem(viewer->dialog, IDC_VIEWER_DOCUMENTS), CB_GETCURSEL, 0, 0);
+    if (selected == viewer->lastShownIndex || viewer->record == NULL || viewer->record->hits == NULL) return;
+    if (selected < 0 || selected >= StoredHits(viewer->record)) return;
+    viewer->lastShownIndex = selected;
+    if (viewer->richEdit == NULL) return;
+    const HitRef* hit = &viewer->record->hits[selected];
     unsigned char header[FILE_HEADER_BUFFER_SIZE];
     HGLOBAL handle = NULL;
-    if (Viewer.searchMode == 0)
+    if (viewer->searchMode == 0)
         handle = hit->fromFileTable == 0 ? ReadXMLCourriers(hit->key, header, 0)
                                          : ReadXMLFileCourriers(hit->key, header);
-    else if (Viewer.searchMode == 1)
+    else if (viewer->searchMode == 1)
         handle = hit->fromFileTable == 0 ? ReadXMLOrdonnances(hit->key, header, 0)
                                          : ReadXMLFileOrdonnances(hit->key, header);
     else
@@ -308,8 +329,9 @@ void ShowSelectedDocument(HWND dialog) {
     size_t size = GlobalSize(handle);
     if (text != NULL) {
         if (size > 0) {
-            LoadRichText(text, size);
-            MarkOccurrences(Viewer.richEdit, Viewer.searchMode, LastSearchText);
+            LoadRichText(viewer, text, size);
+            MarkOccurrences(&viewer->occurrences, viewer->richEdit, viewer->searchMode,
+                            SearchShared.LastSearchText);
         }
         GlobalUnlock(handle);
     }
@@ -337,16 +359,17 @@ int GetFormulonPath(char* path, size_t size) {
     return 1;
 }
 
-void LaunchFormulon(HWND dialog) {
-    int selected = (int)SendMessageA(GetDlgItem(dialog, IDC_VIEWER_DOCUMENTS), CB_GETCURSEL, 0, 0);
-    if (Viewer.record == NULL || selected < 0 || selected >= StoredHits(Viewer.record)) return;
+void LaunchFormulon(ViewerState* viewer) {
+    int selected = (int)SendMessageA(GetDlgItem(viewer->dialog, IDC_VIEWER_DOCUMENTS), CB_GETCURSEL, 0, 0);
+    if (viewer->record == NULL || selected < 0 || selected >= StoredHits(viewer->record)) return;
     char executable[VIEWER_TEXT_SIZE];
     if (!GetFormulonPath(executable, sizeof executable)) return;
-    if (!ReadHitHeader(&Viewer.record->hits[selected], 0)) return;
+    if (!ReadHitHeader(viewer, &viewer->record->hits[selected], 0)) return;
     char parameters[VIEWER_TEXT_SIZE];
-    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", CabinetName, CabinetDirectory,
-                   (int)Viewer.record->patientNumber, (unsigned)RecordU32(Viewer.folderRecord, HEADER_DATE),
-                   (unsigned)RecordU32(Viewer.folderRecord, HEADER_STAMP)))
+    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", Host.CabinetName,
+                   Host.CabinetDirectory, (int)viewer->record->patientNumber,
+                   (unsigned)RecordU32(viewer->folderRecord, HEADER_DATE),
+                   (unsigned)RecordU32(viewer->folderRecord, HEADER_STAMP)))
         return;
     ShellOpen(NULL, "open", executable, parameters, NULL, SW_SHOW);
 }
@@ -354,26 +377,36 @@ void LaunchFormulon(HWND dialog) {
 /* ---- the dialog procedure ---------------------------------------------------------------------- */
 
 /* WM_COMMAND by control id; IDOK (Enter) and IDCANCEL (Escape) do nothing. */
-static void RouteViewerCommand(HWND dialog, int id) {
+static void RouteViewerCommand(ViewerState* viewer, int id) {
     switch (id) {
     case IDC_VIEWER_DOCUMENTS:
-        ShowSelectedDocument(dialog);
+        ShowSelectedDocument(viewer);
         break;
     case IDC_VIEWER_FORMULON:
-        LaunchFormulon(dialog);
+        LaunchFormulon(viewer);
         break;
     default:
         break;
     }
 }
 
+/* WM_DESTROY: the dialog is no longer an open viewer. */
+static void EndViewer(HWND dialog) {
+    RemovePropA(dialog, VIEWER_PROPERTY);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+}
+
+/* Messages before WM_INITDIALOG (WM_SETFONT, WM_GETMINMAXINFO of the creation) find no state yet;
+ * those that need one are dropped then. */
 INT_PTR CALLBACK ViewerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        StartViewer(dialog);
+    if (message == WM_INITDIALOG) {
+        StartViewer(dialog, (ViewerState*)lParam);
         return TRUE;
+    }
+    ViewerState* viewer = ViewerStateOf(dialog);
+    switch (message) {
     case WM_SIZE:
-        LayoutViewer(dialog);
+        if (viewer != NULL) LayoutViewer(viewer);
         return FALSE;
     case WM_GETMINMAXINFO:
         SetMinimumTrackSize((MINMAXINFO*)lParam);
@@ -382,7 +415,10 @@ INT_PTR CALLBACK ViewerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         EndDialog(dialog, 0);
         return FALSE;
     case WM_COMMAND:
-        RouteViewerCommand(dialog, LOWORD(wParam));
+        if (viewer != NULL) RouteViewerCommand(viewer, LOWORD(wParam));
+        return FALSE;
+    case WM_DESTROY:
+        EndViewer(dialog);
         return FALSE;
     }
     return FALSE;

@@ -36,29 +36,13 @@
 #define FOLD_NO_ASAN
 #endif
 
-unsigned char FoldTable[256];
+FoldingTables Folding;
 
 /* How common each folded byte is in the practice's texts (French letters and prescriptions, their
  * RTF renderings), most common first, after a rough count over letters and prescriptions; bytes not
  * listed are rarer than all of these. The vector scan looks for the pattern's rarest byte by this
  * order, so a search for "tramadol" looks for 'm' and one for "zelmorin" for 'z'. */
 static const char kCommonBytes[] = " eastinrulodcmp\\\r\n'v.,0123456789qfbgh/-:jx;yz<>{}wk()";
-
-/* Filled by BuildFoldTable: the rank of each folded byte, 0 for the most common, higher for rarer. */
-static unsigned char g_rarity[256];
-
-/* What the vector scan compares to find the text bytes that fold to one value v. Each text byte x
- * is first ORed with 0x20, which maps a capital to its small letter (and À..Þ to à..þ); then
- * x | 0x20 must lie in [low[0], low[0] + span[0]] or [low[1], low[1] + span[1]]. The two ranges
- * cover every byte that folds to v, and may cover a few that do not (0x10 for '0', ß for 'y'):
- * each candidate is confirmed with the table. `none` marks a value that no byte folds to. */
-typedef struct FoldFilter {
-    unsigned char low[2];
-    unsigned char span[2];
-    unsigned char none;
-} FoldFilter;
-
-static FoldFilter g_filters[256];
 
 /* One run of consecutive byte values that fold to the same plain letter. */
 typedef struct FoldRange {
@@ -92,7 +76,7 @@ static const FoldRange kAccentedLetters[] = {
 static void BuildFilter(int value, FoldFilter* filter) {
     unsigned char set[256] = {0};
     for (int b = 1; b < 256; b++)
-        if (FoldTable[b] == value) set[b | 0x20] = 1;
+        if (Folding.FoldTable[b] == value) set[b | 0x20] = 1;
     unsigned char first[256], last[256];
     int runs = 0;
     for (int y = 0; y < 256; y++) {
@@ -126,22 +110,22 @@ static void BuildFilter(int value, FoldFilter* filter) {
 static void BuildVectorTables(void) {
     const size_t listed = sizeof kCommonBytes - 1;
     for (int b = 0; b < 256; b++)
-        g_rarity[b] = (unsigned char)listed;
+        Folding.rarity[b] = (unsigned char)listed;
     for (size_t i = 0; i < listed; i++)
-        g_rarity[(unsigned char)kCommonBytes[i]] = (unsigned char)i;
+        Folding.rarity[(unsigned char)kCommonBytes[i]] = (unsigned char)i;
     for (int v = 0; v < 256; v++)
-        BuildFilter(v, &g_filters[v]);
+        BuildFilter(v, &Folding.filters[v]);
 }
 
 void BuildFoldTable(void) {
     for (int b = 0; b < 256; b++)
-        FoldTable[b] = (unsigned char)b;
+        Folding.FoldTable[b] = (unsigned char)b;
     for (int b = 'A'; b <= 'Z'; b++)
-        FoldTable[b] = (unsigned char)(b - 'A' + 'a');
+        Folding.FoldTable[b] = (unsigned char)(b - 'A' + 'a');
     for (size_t i = 0; i < sizeof kAccentedLetters / sizeof kAccentedLetters[0]; i++) {
         const FoldRange* r = &kAccentedLetters[i];
         for (int b = r->first; b <= r->last; b++)
-            FoldTable[b] = (unsigned char)r->folded;
+            Folding.FoldTable[b] = (unsigned char)r->folded;
     }
     BuildVectorTables();
 }
@@ -149,7 +133,7 @@ void BuildFoldTable(void) {
 void FoldTextInPlace(char* text) {
     if (text == NULL) return;
     for (unsigned char* p = (unsigned char*)text; *p != 0; p++)
-        *p = FoldTable[*p];
+        *p = Folding.FoldTable[*p];
 }
 
 /* The portable scan's body, also inlined into the vector scan for one common letter. */
@@ -160,11 +144,11 @@ static inline const char* ScanPortable(const char* text, const char* pattern) {
     for (const unsigned char* start = (const unsigned char*)text;; start++) {
         unsigned char c = *start;
         if (c == 0) return NULL;
-        if (FoldTable[c] != first) continue;
+        if (Folding.FoldTable[c] != first) continue;
         /* The text's terminator folds to 0, which equals no pattern byte: the comparison stops on
          * it at the latest, so it never reads past the end of the text. */
         size_t i = 1;
-        while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
+        while (pat[i] != 0 && Folding.FoldTable[start[i]] == pat[i])
             i++;
         if (pat[i] == 0) return (const char*)start;
     }
@@ -189,11 +173,11 @@ static int LowestBit(uint32_t mask) {
  * the latest; then it checks the bytes before the candidate. */
 static int MatchesAt(const unsigned char* start, const unsigned char* pat, size_t chosen) {
     size_t i = chosen;
-    while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
+    while (pat[i] != 0 && Folding.FoldTable[start[i]] == pat[i])
         i++;
     if (pat[i] != 0) return 0;
     for (i = 0; i < chosen; i++)
-        if (FoldTable[start[i]] != pat[i]) return 0;
+        if (Folding.FoldTable[start[i]] != pat[i]) return 0;
     return 1;
 }
 
@@ -231,10 +215,10 @@ static __m128i MayFoldTo(__m128i bytes, const VectorFilter* f) {
 static void ChooseBytes(const unsigned char* pat, size_t* first, size_t* second) {
     size_t f = 0;
     for (size_t i = 1; pat[i] != 0 && pat[i + 1] != 0; i++)
-        if (g_rarity[pat[i]] >= g_rarity[pat[f]]) f = i;
+        if (Folding.rarity[pat[i]] >= Folding.rarity[pat[f]]) f = i;
     size_t s = f;
     for (size_t i = f + 1; i <= f + 15 && pat[i] != 0; i++)
-        if (s == f || g_rarity[pat[i]] >= g_rarity[pat[s]]) s = i;
+        if (s == f || Folding.rarity[pat[i]] >= Folding.rarity[pat[s]]) s = i;
     *first = f;
     *second = s;
 }
@@ -258,23 +242,24 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char* t = (const unsigned char*)text;
     /* One common letter: found within a few bytes, where the vectors would not pay their set-up. */
-    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return ScanPortable(text, pattern);
+    if (pat[1] == 0 && Folding.rarity[pat[0]] < kCommonRanks) return ScanPortable(text, pattern);
     size_t first, second;
     ChooseBytes(pat, &first, &second);
     /* When even the rarest byte is a common one, the first few starts one by one, as the portable
      * scan does: such a pattern is usually found there, before setting up the vectors would pay (a
      * search for every "e" restarts after each). */
-    if (g_rarity[pat[first]] < kCommonRanks) {
+    if (Folding.rarity[pat[first]] < kCommonRanks) {
         for (size_t i = 0; i < kScalarStarts; i++, t++) {
             if (t[0] == 0) return NULL;
-            if (FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
+            if (Folding.FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
         }
     }
-    if (g_filters[pat[first]].none || g_filters[pat[second]].none) return NULL; /* nothing folds to it */
+    if (Folding.filters[pat[first]].none || Folding.filters[pat[second]].none)
+        return NULL; /* nothing folds to it */
     for (size_t i = 0; i < first; i++)
         if (t[i] == 0) return NULL; /* text shorter than the pattern */
-    const VectorFilter firstFilter = MakeVectorFilter(&g_filters[pat[first]]);
-    const VectorFilter secondFilter = MakeVectorFilter(&g_filters[pat[second]]);
+    const VectorFilter firstFilter = MakeVectorFilter(&Folding.filters[pat[first]]);
+    const VectorFilter secondFilter = MakeVectorFilter(&Folding.filters[pat[second]]);
     const size_t distance = second - first; /* 0..15 */
 
     /* The scan looks at the bytes from text + first on: the candidate at p starts a match at
@@ -356,9 +341,9 @@ size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_
     const size_t lastStart = length - n;
     size_t found = 0;
     for (size_t start = 0; start <= lastStart; start++) {
-        if (FoldTable[t[start]] != first) continue;
+        if (Folding.FoldTable[t[start]] != first) continue;
         size_t i = 1;
-        while (i < n && FoldTable[t[start + i]] == pat[i])
+        while (i < n && Folding.FoldTable[t[start + i]] == pat[i])
             i++;
         if (i < n) continue;
         if (found < capacity && positions != NULL) positions[found] = start;

@@ -1,7 +1,7 @@
 /* Case- and accent-folding text matching.
  *
  * Every search ignores letter case and the accents of Latin letters by mapping each byte through one
- * 256-entry table, the FoldTable. The search text is folded once, in place, when a run starts; a
+ * 256-entry table, the Folding.FoldTable. The search text is folded once, in place, when a run starts; a
  * document text is never folded as a whole or copied: FindFolded maps each document byte through
  * the table at the moment it is compared with the (already folded) pattern.
  *
@@ -18,10 +18,30 @@
 
 #include <stddef.h>
 
-/* Indexed by the unsigned value of a text byte; holds that byte's folded value. */
-extern unsigned char FoldTable[256];
+/* What the vector scan compares to find the text bytes that fold to one value v. Each text byte x
+ * is first ORed with 0x20, which maps a capital to its small letter (and À..Þ to à..þ); then
+ * x | 0x20 must lie in [low[0], low[0] + span[0]] or [low[1], low[1] + span[1]]. The two ranges
+ * cover every byte that folds to v, and may cover a few that do not (0x10 for '0', ß for 'y'):
+ * each candidate is confirmed with the table. `none` marks a value that no byte folds to. */
+typedef struct FoldFilter {
+    unsigned char low[2];
+    unsigned char span[2];
+    unsigned char none;
+} FoldFilter;
 
-/* Fills FoldTable. Idempotent. */
+/* The folding's one process-wide record, Folding: the Folding.FoldTable and the two tables derived from it
+ * for the vector scan. BuildFoldTable fills all three (threads: see above); FindFolded,
+ * FindFoldedAll and FoldTextInPlace only read them. */
+typedef struct FoldingTables {
+    unsigned char FoldTable[256]; /* indexed by the unsigned value of a text byte: its folded value */
+    unsigned char rarity[256];    /* rank of each folded byte in the practice's texts: 0 for the most
+                                     common, higher for rarer (the vector scan looks for the rarest) */
+    FoldFilter filters[256];      /* for each folded value, the byte ranges that fold to it */
+} FoldingTables;
+
+extern FoldingTables Folding;
+
+/* Fills Folding.FoldTable. Idempotent. */
 void BuildFoldTable(void);
 
 /* Replaces each byte of the zero-terminated text, up to its terminator, by its folded value.

@@ -22,9 +22,7 @@
 #include <stdint.h>
 #include <string.h>
 
-PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
-int OccurrenceTotal;
-int PatientsWithHits;
+SearchResults Results;
 
 int g_allocationFailureReports;
 
@@ -39,9 +37,9 @@ static void ReportAllocationFailure(void) {
 }
 
 void ClearHitTable(void) {
-    memset(PatientHitsTable, 0, sizeof PatientHitsTable);
-    OccurrenceTotal = 0;
-    PatientsWithHits = 0;
+    memset(Results.PatientHitsTable, 0, sizeof Results.PatientHitsTable);
+    Results.OccurrenceTotal = 0;
+    Results.PatientsWithHits = 0;
 }
 
 void ReleasePatientHits(PatientHits* record) {
@@ -52,7 +50,7 @@ void ReleasePatientHits(PatientHits* record) {
 
 PatientHits* RecordForPatient(int32_t patientNumber) {
     if (patientNumber < 0 || patientNumber >= PATIENT_TABLE_SLOTS) return NULL;
-    PatientHits* record = PatientHitsTable[patientNumber];
+    PatientHits* record = Results.PatientHitsTable[patientNumber];
     if (record != NULL) return record;
     record = (PatientHits*)SondrelAlloc(1, sizeof(PatientHits));
     if (record == NULL) {
@@ -60,8 +58,8 @@ PatientHits* RecordForPatient(int32_t patientNumber) {
         return NULL;
     }
     record->patientNumber = patientNumber;
-    PatientHitsTable[patientNumber] = record;
-    PatientsWithHits++;
+    Results.PatientHitsTable[patientNumber] = record;
+    Results.PatientsWithHits++;
     return record;
 }
 

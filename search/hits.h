@@ -1,11 +1,11 @@
 /* Per-patient hit table.
  *
- * The results of a search are gathered per patient, not per document. PatientHitsTable has one slot
+ * The results of a search are gathered per patient, not per document. Results.PatientHitsTable has one slot
  * for every possible patient number (0 .. 1,048,575); a slot is empty or points to the patient's
  * PatientHits record, created zero-filled on the patient's first hit. A record holds the documents
  * that matched (HitRef entries, in an array grown in steps of 100), their count, the dates of the
  * earliest and latest of them and the ";"-separated list of their distinct authors.
- * OccurrenceTotal counts matching documents, PatientsWithHits counts non-empty slots.
+ * Results.OccurrenceTotal counts matching documents, Results.PatientsWithHits counts non-empty slots.
  *
  * Ownership: a record belongs to its slot; once the result list is filled, the row that carries
  * the record as its item data refers to it too. A run empties the table with ClearHitTable (which
@@ -49,13 +49,26 @@ typedef struct PatientHits {
     int32_t rowIndex;                /* current row in the result list, written by the sort */
     char authors[AUTHORS_TEXT_SIZE]; /* distinct authors, ";"-separated, first appearance order */
     HitRef* hits;                    /* owned array; NULL before the first hit or once dropped */
-    int32_t patientNumber;           /* this record's slot in PatientHitsTable */
+    int32_t patientNumber;           /* this record's slot in Results.PatientHitsTable */
     int32_t hitCapacity;             /* entries allocated in hits; meaningful only while hits is set */
 } PatientHits;
 
-extern PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS];
-extern int OccurrenceTotal;  /* matching documents in the current results */
-extern int PatientsWithHits; /* non-empty slots of PatientHitsTable */
+/* The current results, the search's one process-wide record: Results. Written by the search
+ * thread during a run (RecordForPatient, AddHit, the result list's fill), by the interface thread
+ * between runs (ClearHitTable before a run, the import, the tests); read by the interface thread
+ * once the list is filled (threads: see above). About 4 MB (8 MB in a 64-bit build) of slots,
+ * zero at start. */
+typedef struct SearchResults {
+    PatientHits* PatientHitsTable[PATIENT_TABLE_SLOTS]; /* one slot per patient number: NULL or its record */
+    int OccurrenceTotal;                                /* matching documents in the current results */
+    int PatientsWithHits;                               /* non-empty slots of PatientHitsTable */
+} SearchResults;
+
+extern SearchResults Results;
+
+/* The allocation-failure report below stays a seam of its own, not a field of Results: it is not
+ * part of the results but the way a failure reaches the user, which the window installs and the
+ * tests replace (as with base/ui.h's g_messageBox). */
 
 /* Tells the user that a result was dropped for want of memory. */
 typedef void (*AllocationFailureReportFn)(void);
@@ -70,7 +83,7 @@ void ClearHitTable(void);
 /* Releases a record and its hits array. NULL is ignored. The caller empties the slot. */
 void ReleasePatientHits(PatientHits* record);
 
-/* The patient's record, created zero-filled (patient number set, PatientsWithHits incremented) when
+/* The patient's record, created zero-filled (patient number set, Results.PatientsWithHits incremented) when
  * the slot is empty. NULL when the patient number lies outside 0 .. 1,048,575 (nothing happens) or
  * when a new record cannot be allocated (reported through g_reportAllocationFailure). */
 PatientHits* RecordForPatient(int32_t patientNumber);

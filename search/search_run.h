@@ -9,11 +9,9 @@
 
 #include <windows.h>
 
-enum { SEARCH_TEXT_SIZE = 260 };
+#include "search/search_state.h"
 
-/* The search text of the last run as typed (not folded); the viewer shows it in its title.
- * Written by each run before it raises `running`. */
-extern char LastSearchText[SEARCH_TEXT_SIZE];
+/* SEARCH_TEXT_SIZE and the last search text (SearchShared.LastSearchText) are in search_state.h. */
 
 /* Thread procedure; `mainWindow` is the main window's HWND. */
 DWORD WINAPI RunSearch(LPVOID mainWindow);

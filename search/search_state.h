@@ -1,10 +1,10 @@
 /* The values the main window shares with the search run.
  *
- * `SearchControl` tells the window whether a search is running and carries the window's cancel
- * request to the run; `lastSearchMode` remembers the kind of document searched last, for the viewer.
- * The two threads share them without a lock: every field is one 32-bit word held in a std::atomic,
- * so each read and write is atomic and, being sequentially consistent, visible to the other thread
- * in program order. Each transition has a single writer (see the field comments).
+ * `SearchShared.SearchControl` tells the window whether a search is running and carries the window's cancel
+ * request to the run; `SearchShared.lastSearchMode` remembers the kind of document searched last, for the
+ * viewer. The two threads share them without a lock: every field is one 32-bit word held in a std::atomic, so
+ * each read and write is atomic and, being sequentially consistent, visible to the other thread in program
+ * order. Each transition has a single writer (see the field comments).
  *
  * The launch guard. The run raises `running` only once it has read its inputs from the window, so
  * right after "Lancer" there is an interval in which `running` is still 0. The window therefore
@@ -37,7 +37,7 @@ enum {
     SEARCH_MODE_FORM_TEXT = 3      /* radio 242 "Formulon texte brut": the typed text */
 };
 
-/* Values of SearchControl.cancelRequest. */
+/* Values of SearchShared.SearchControl.cancelRequest. */
 enum {
     CANCEL_NONE = 0,     /* no request */
     CANCEL_STOP = 1,     /* stop the search */
@@ -52,9 +52,22 @@ struct SearchControlWords {
                                            launch guard above); set by the window, cleared once */
 };
 
-extern SearchControlWords SearchControl;
-/* SearchMode of the last search started (0 until then); written by the run only. */
-extern std::atomic<int32_t> lastSearchMode;
+enum { SEARCH_TEXT_SIZE = 260 };
+
+/* What the main window and the search run share, the search state's one process-wide record:
+ * SearchShared. The interface thread and the search thread both read and write it without a lock,
+ * by the rules of each field: the control words and the last mode are atomic words (above), and
+ * the last search text is written by a run before it raises `running` and read by the interface
+ * thread only while no run is starting or running (the viewer opens only then). */
+struct SearchSharedValues {
+    SearchControlWords SearchControl;      /* whether a run is starting or running, and the cancel request */
+    std::atomic<int32_t> lastSearchMode;   /* SearchMode of the last search started (0 until then); written
+                                              by the run only */
+    char LastSearchText[SEARCH_TEXT_SIZE]; /* the search text of the last run as typed (not folded); the
+                                              viewer shows it in its title and marks it */
+};
+
+extern SearchSharedValues SearchShared;
 
 /* What "Lancer" does, decided by LaunchDecision. */
 enum {

@@ -75,16 +75,34 @@ HINSTANCE WINAPI RecordShell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parame
     return (HINSTANCE)33;
 }
 
+// The viewer a test step runs in; any other viewer of the thread is a second one, which
+// CloseSecondViewers notes and closes (so that a second viewer opened against the rule fails the
+// test instead of blocking its step).
+HWND g_firstViewer;
+bool g_secondViewerSeen;
+
+BOOL CALLBACK CloseSecondViewer(HWND window, LPARAM) {
+    if (window != g_firstViewer && GetDlgItem(window, IDC_VIEWER_DOCUMENTS) != NULL) {
+        g_secondViewerSeen = true;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+VOID CALLBACK CloseSecondViewers(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CloseSecondViewer, 0);
+}
+
 class Viewer : public ::testing::Test {
   protected:
     void SetUp() override {
         EnsureUserInterface();
         ASSERT_TRUE(cabinet_.Open(kCabinet));
-        snprintf(savedName_, sizeof savedName_, "%s", CabinetName);
-        snprintf(savedDirectory_, sizeof savedDirectory_, "%s", CabinetDirectory);
-        snprintf(savedSearch_, sizeof savedSearch_, "%s", LastSearchText);
-        snprintf(CabinetName, sizeof CabinetName, "CAB1");
-        snprintf(CabinetDirectory, sizeof CabinetDirectory, "DIR1");
+        snprintf(savedName_, sizeof savedName_, "%s", Host.CabinetName);
+        snprintf(savedDirectory_, sizeof savedDirectory_, "%s", Host.CabinetDirectory);
+        snprintf(savedSearch_, sizeof savedSearch_, "%s", SearchShared.LastSearchText);
+        snprintf(Host.CabinetName, sizeof Host.CabinetName, "CAB1");
+        snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "DIR1");
         g_shell.clear();
         g_shellExecute = RecordShell;
     }
@@ -92,9 +110,9 @@ class Viewer : public ::testing::Test {
         g_shellExecute = ShellExecuteA;
         g_richEditLibrary = "RICHED32.DLL";
         PublishFormCatalogue(BuiltinFormCatalogue());
-        snprintf(CabinetName, sizeof CabinetName, "%s", savedName_);
-        snprintf(CabinetDirectory, sizeof CabinetDirectory, "%s", savedDirectory_);
-        snprintf(LastSearchText, sizeof LastSearchText, "%s", savedSearch_);
+        snprintf(Host.CabinetName, sizeof Host.CabinetName, "%s", savedName_);
+        snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "%s", savedDirectory_);
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", savedSearch_);
     }
     // A record of patient 1234 holding these hits.
     PatientHits* Record(std::vector<HitRef> hits, int patient = 1234) {
@@ -106,7 +124,9 @@ class Viewer : public ::testing::Test {
         record_.occurrenceCount = (int32_t)hits_.size();
         return &record_;
     }
-    void Search(const char* text) { snprintf(LastSearchText, sizeof LastSearchText, "%s", text); }
+    void Search(const char* text) {
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", text);
+    }
 
     TempCabinet cabinet_;
     PatientHits record_;
@@ -281,11 +301,11 @@ TEST_F(Viewer, TheEditorIsStartedOnlyWithACompletePathAndParameterLine) {
     EXPECT_EQ(g_shell.size(), 1u);
     // A parameter line that does not fit in 260 bytes launches nothing.
     formulon.Set("C:\\F");
-    snprintf(CabinetName, sizeof CabinetName, "%s", std::string(240, 'n').c_str());
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "%s", std::string(240, 'n').c_str());
     RunViewer(Record({{9001, 0}}), 2, {press});
     EXPECT_EQ(g_shell.size(), 1u);
     // A document the host cannot find is not handed over with another document's date and stamp.
-    snprintf(CabinetName, sizeof CabinetName, "CAB1");
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "CAB1");
     RunViewer(Record({{9001, 0}, {31337, 0}}), 2, {[&](HWND v) {
                   Choose(v, 1);
                   press(v);
@@ -311,8 +331,8 @@ TEST_F(Viewer, TheStandInEditorReceivesTheExactParameterLine) {
     SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
     formulon.Set(dir);
     g_shellExecute = ShellExecuteA;
-    snprintf(CabinetName, sizeof CabinetName, "Cabinet Un");
-    snprintf(CabinetDirectory, sizeof CabinetDirectory, "cab1");
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "Cabinet Un");
+    snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "cab1");
     Search("cotorep_form");
     RunViewer(Record({{9001, 0}}), 2,
               {[](HWND v) { SendMessageA(v, WM_COMMAND, MAKEWPARAM(IDC_VIEWER_FORMULON, BN_CLICKED), 0); }});
@@ -413,11 +433,24 @@ TEST_F(Viewer, LayoutMinimumSizeAndOnlyTheCloseBoxCloses) {
                },
                [](HWND v) {
                    EXPECT_TRUE(IsWindow(v));
-                   // A second viewer asked for while this one is open is not opened.
+                   // A second viewer asked for while this one is open is not opened, whichever
+                   // window it names as owner, and the open one keeps its own state.
+                   ViewerState* state = ViewerStateOf(v);
+                   ASSERT_NE(state, nullptr);
+                   PatientHits* shown = state->record;
                    PatientHits other = {};
                    other.patientNumber = 42;
+                   g_firstViewer = v;
+                   g_secondViewerSeen = false;
+                   UINT_PTR guard = SetTimer(NULL, 0, 100, CloseSecondViewers);
                    OpenDocumentViewer(v, &other, 0);
+                   OpenDocumentViewer(NULL, &other, 0);
+                   KillTimer(NULL, guard);
+                   EXPECT_FALSE(g_secondViewerSeen);
                    EXPECT_EQ(Caption(v).substr(0, 6), "DUPONT");
+                   EXPECT_EQ(ViewerStateOf(v), state);
+                   EXPECT_EQ(state->record, shown);
+                   EXPECT_EQ(ViewerStateOf(GetDlgItem(v, IDC_VIEWER_DOCUMENTS)), nullptr);
                }});
     // A NULL record opens nothing.
     OpenDocumentViewer(NULL, NULL, 0);
@@ -467,14 +500,43 @@ TEST_F(Viewer, TheEditorLaunchJudgesTheHeaderByItsContents) {
     ASSERT_TRUE(cabinet_.Open(kCabinet));
 }
 
-// The stream callback on its own: chunks no larger than asked for, the terminator included, then the end.
+// The stream callback on its own: chunks no larger than asked for, the terminator included, never
+// past the stream's end, then the end; each stream moves only its own position.
 TEST(ViewerStream, HandsOutChunksUpToTheEndAddress) {
-    char text[] = "0123456789";
-    // Nothing is streamed without a position (no document being loaded).
+    char text[] = "0123456789\0tail";
     BYTE out[8];
     LONG given = 99;
-    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)(text + 11), out, sizeof out, &given), 1u);
+    // Nothing is streamed without a stream.
+    EXPECT_EQ(StreamRtfChunk(0, out, sizeof out, &given), 1u);
     EXPECT_EQ(given, 0);
+
+    RtfStream stream = {text, text + 11};
+    RtfStream other = {text + 4, text + 6};
+    memset(out, '#', sizeof out);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 0u);
+    EXPECT_EQ(given, 8);
+    EXPECT_EQ(std::string((const char*)out, 8), "01234567");
+    EXPECT_EQ(stream.position, text + 8);
+    // Another stream is independent of the first one.
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&other, out, 8, &given), 0u);
+    EXPECT_EQ(given, 2);
+    EXPECT_EQ(std::string((const char*)out, 2), "45");
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&other, out, 8, &given), 1u);
+    EXPECT_EQ(given, 0);
+    // The rest of the first: "89" and its terminator, not the bytes after the end.
+    memset(out, '#', sizeof out);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 0u);
+    EXPECT_EQ(given, 3);
+    EXPECT_EQ(std::string((const char*)out, 3), std::string("89\0", 3));
+    EXPECT_EQ(out[3], '#');
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, &given), 1u);
+    EXPECT_EQ(given, 0);
+    EXPECT_EQ(stream.position, text + 11);
+    // A bad request ends the stream without moving it.
+    stream.position = text;
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 0, &given), 1u);
+    EXPECT_EQ(StreamRtfChunk((DWORD_PTR)&stream, out, 8, NULL), 1u);
+    EXPECT_EQ(stream.position, text);
 }
 
 } // namespace
