@@ -60,6 +60,11 @@ typedef struct FoldFilter {
 
 static FoldFilter g_filters[256];
 
+/* For a pattern of one byte v: g_letterStops[v][x] is 1 when the text byte x ends the scan, that
+ * is when x is the terminator or folds to v (v is never 0: a pattern holds no terminator). 64 KB,
+ * filled once with the fold table and only read afterwards, so any thread may search with it. */
+static unsigned char g_letterStops[256][256];
+
 /* One run of consecutive byte values that fold to the same plain letter. */
 typedef struct FoldRange {
     unsigned char first; /* first byte value of the run */
@@ -131,6 +136,9 @@ static void BuildVectorTables(void) {
         g_rarity[(unsigned char)kCommonBytes[i]] = (unsigned char)i;
     for (int v = 0; v < 256; v++)
         BuildFilter(v, &g_filters[v]);
+    for (int v = 0; v < 256; v++)
+        for (int x = 0; x < 256; x++)
+            g_letterStops[v][x] = (unsigned char)(x == 0 || (v != 0 && FoldTable[x] == v));
 }
 
 void BuildFoldTable(void) {
@@ -152,7 +160,7 @@ void FoldTextInPlace(char* text) {
         *p = FoldTable[*p];
 }
 
-/* The portable scan's body, also inlined into the vector scan for one common letter. */
+/* The portable scan: the first byte of the pattern by the table, then the rest. */
 static inline const char* ScanPortable(const char* text, const char* pattern) {
     if (text == NULL || pattern == NULL || pattern[0] == 0) return NULL;
     const unsigned char* pat = (const unsigned char*)pattern;
@@ -175,6 +183,31 @@ const char* FindFoldedPortable(const char* text, const char* pattern) {
 }
 
 #if defined(FOLD_VECTOR_SSE2)
+
+/* A one-byte pattern: the first text byte that stops the scan by `stops` (a row of
+ * g_letterStops), or NULL when that byte is the terminator. One table look-up and one branch per
+ * byte, four bytes per turn: a common letter occurs every few bytes, so the scan restarts often and
+ * most of its time is the few bytes before each occurrence, where vector compares do not pay their
+ * set-up. Each byte is read only after the one before it was found not to stop the scan, so
+ * nothing after the terminator is read. */
+static const char* FindOneByte(const unsigned char* p, const unsigned char* stops) {
+    for (;; p += 4) {
+        if (stops[p[0]]) break;
+        if (stops[p[1]]) {
+            p += 1;
+            break;
+        }
+        if (stops[p[2]]) {
+            p += 2;
+            break;
+        }
+        if (stops[p[3]]) {
+            p += 3;
+            break;
+        }
+    }
+    return *p != 0 ? (const char*)p : NULL;
+}
 
 /* Index of the lowest set bit of a nonzero mask (a de Bruijn multiplication: no compiler builtin). */
 static int LowestBit(uint32_t mask) {
@@ -258,7 +291,7 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char* t = (const unsigned char*)text;
     /* One common letter: found within a few bytes, where the vectors would not pay their set-up. */
-    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return ScanPortable(text, pattern);
+    if (pat[1] == 0 && g_rarity[pat[0]] < kCommonRanks) return FindOneByte(t, g_letterStops[pat[0]]);
     size_t first, second;
     ChooseBytes(pat, &first, &second);
     /* When even the rarest byte is a common one, the first few starts one by one, as the portable
