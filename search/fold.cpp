@@ -115,6 +115,9 @@ static void BuildVectorTables(void) {
         Folding.rarity[(unsigned char)kCommonBytes[i]] = (unsigned char)i;
     for (int v = 0; v < 256; v++)
         BuildFilter(v, &Folding.filters[v]);
+    for (int v = 0; v < 256; v++)
+        for (int x = 0; x < 256; x++)
+            Folding.letterStops[v][x] = (unsigned char)(x == 0 || (v != 0 && Folding.FoldTable[x] == v));
 }
 
 void BuildFoldTable(void) {
@@ -136,7 +139,7 @@ void FoldTextInPlace(char* text) {
         *p = Folding.FoldTable[*p];
 }
 
-/* The portable scan's body, also inlined into the vector scan for one common letter. */
+/* The portable scan: the first byte of the pattern by the table, then the rest. */
 static inline const char* ScanPortable(const char* text, const char* pattern) {
     if (text == NULL || pattern == NULL || pattern[0] == 0) return NULL;
     const unsigned char* pat = (const unsigned char*)pattern;
@@ -159,6 +162,31 @@ const char* FindFoldedPortable(const char* text, const char* pattern) {
 }
 
 #if defined(FOLD_VECTOR_SSE2)
+
+/* A one-byte pattern: the first text byte that stops the scan by `stops` (a row of
+ * Folding.letterStops), or NULL when that byte is the terminator. One table look-up and one branch per
+ * byte, four bytes per turn: a common letter occurs every few bytes, so the scan restarts often and
+ * most of its time is the few bytes before each occurrence, where vector compares do not pay their
+ * set-up. Each byte is read only after the one before it was found not to stop the scan, so
+ * nothing after the terminator is read. */
+static const char* FindOneByte(const unsigned char* p, const unsigned char* stops) {
+    for (;; p += 4) {
+        if (stops[p[0]]) break;
+        if (stops[p[1]]) {
+            p += 1;
+            break;
+        }
+        if (stops[p[2]]) {
+            p += 2;
+            break;
+        }
+        if (stops[p[3]]) {
+            p += 3;
+            break;
+        }
+    }
+    return *p != 0 ? (const char*)p : NULL;
+}
 
 /* Index of the lowest set bit of a nonzero mask (a de Bruijn multiplication: no compiler builtin). */
 static int LowestBit(uint32_t mask) {
@@ -242,7 +270,8 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     const unsigned char* pat = (const unsigned char*)pattern;
     const unsigned char* t = (const unsigned char*)text;
     /* One common letter: found within a few bytes, where the vectors would not pay their set-up. */
-    if (pat[1] == 0 && Folding.rarity[pat[0]] < kCommonRanks) return ScanPortable(text, pattern);
+    if (pat[1] == 0 && Folding.rarity[pat[0]] < kCommonRanks)
+        return FindOneByte(t, Folding.letterStops[pat[0]]);
     size_t first, second;
     ChooseBytes(pat, &first, &second);
     /* When even the rarest byte is a common one, the first few starts one by one, as the portable

@@ -37,6 +37,9 @@ typedef struct FoldingTables {
     unsigned char rarity[256];    /* rank of each folded byte in the practice's texts: 0 for the most
                                      common, higher for rarer (the vector scan looks for the rarest) */
     FoldFilter filters[256];      /* for each folded value, the byte ranges that fold to it */
+    /* For a pattern of one common letter v: letterStops[v][x] is 1 when the text byte x ends the
+     * scan, that is when x is the terminator or folds to v (v is never 0). 64 KB. */
+    unsigned char letterStops[256][256];
 } FoldingTables;
 
 extern FoldingTables Folding;

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "base/alloc.h"
 #include "host/records.h"
 
@@ -33,14 +35,16 @@ const char* FormIdAt(const FormCatalogueData* catalogue, int selection) {
     return catalogue->entries[selection].formId;
 }
 
-static int CompareKeys(const void* a, const void* b) {
-    uint32_t x = *(const uint32_t*)a;
-    uint32_t y = *(const uint32_t*)b;
-    return x < y ? -1 : x > y ? 1 : 0;
-}
-
+/* The host's index walks usually hand the keys over in ascending order already, so one look along
+ * the list settles most runs; otherwise std::sort, whose comparison is inlined: qsort's call
+ * through a function pointer per comparison cost about 0.04 s for the 274,000 keys of a large
+ * cabinet under Wine. Neither allocates, so the sort cannot fail. */
 void SortKeys(uint32_t* keys, int count) {
-    if (keys != NULL && count > 1) qsort(keys, (size_t)count, sizeof keys[0], CompareKeys);
+    if (keys == NULL || count < 2) return;
+    int inOrder = 1;
+    while (inOrder < count && keys[inOrder - 1] <= keys[inOrder])
+        inOrder++;
+    if (inOrder < count) std::sort(keys, keys + count);
 }
 
 int CollectKeys(const KeySource* source, char* keyText, int index, int fileIndexFlag, int wanted,

@@ -258,6 +258,10 @@ TEST_P(FindFoldedTest, NeverReadsIntoAnUnreadablePageAfterTheText) {
         std::string longPattern = std::string(56, 'e') + "z";
         EXPECT_EQ(FindIn(text, longPattern.c_str()), length >= 57 ? end - 57 : nullptr) << length;
         EXPECT_EQ(FindIn(text, "x"), nullptr) << length;
+        /* One common letter: absent (the scan runs to the terminator), and only at the end. */
+        EXPECT_EQ(FindIn(text, "a"), nullptr) << length;
+        EXPECT_EQ(FindIn(text, "z"), length >= 1 ? end - 1 : nullptr) << length;
+        EXPECT_EQ(FindIn(text, "e"), length >= 2 ? text : nullptr) << length;
     }
     /* A text starting at the page's start: the block before it is never read either. */
     ASSERT_EQ(mprotect(area, page, PROT_NONE), 0);
@@ -265,6 +269,8 @@ TEST_P(FindFoldedTest, NeverReadsIntoAnUnreadablePageAfterTheText) {
     memcpy(area + page, "ZEBRE\0", 6);
     EXPECT_EQ(FindIn(area + page, "ebre"), area + page + 1);
     EXPECT_EQ(FindIn(area + page, "x"), nullptr);
+    EXPECT_EQ(FindIn(area + page, "e"), area + page + 1);
+    EXPECT_EQ(FindIn(area + page, "a"), nullptr);
     munmap(area, 2 * page);
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
@@ -45,6 +47,50 @@ TEST(SearchRunPlan, FamiliesIndexesStepsAndCatalogueSelection) {
     SortKeys(keys, 5);
     EXPECT_EQ(std::vector<uint32_t>(keys, keys + 5),
               (std::vector<uint32_t>{1, 3, 5, 0x80000000u, 0xFFFFFFFFu}));
+}
+
+/* SortKeys looks for keys already in order before it sorts: lists in order but for their first or
+ * last pair, or one key out of place anywhere, must still come out sorted, with every key kept. */
+TEST(SortKeysTest, OrdersEveryShapeOfListAndKeepsEachKey) {
+    uint32_t seed = 7;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed;
+    };
+    for (int count : {0, 1, 2, 3, 16, 17, 1000, 70000}) {
+        std::vector<std::vector<uint32_t>> shapes;
+        std::vector<uint32_t> ascending(count), random(count), few(count);
+        for (int i = 0; i < count; i++) {
+            ascending[i] = (uint32_t)i * 3u;
+            random[i] = next();
+            few[i] = next() % 3 == 0 ? 0xFFFFFFFFu : next() % 4;
+        }
+        shapes.push_back(ascending);
+        shapes.push_back(std::vector<uint32_t>(ascending.rbegin(), ascending.rend()));
+        shapes.push_back(random);
+        shapes.push_back(few);
+        if (count >= 2) {
+            std::vector<uint32_t> lastPair = ascending, firstPair = ascending, moved = ascending;
+            std::swap(lastPair[count - 2], lastPair[count - 1]);
+            std::swap(firstPair[0], firstPair[1]);
+            moved[count / 2] = 0xFFFFFFFFu;
+            shapes.push_back(lastPair);
+            shapes.push_back(firstPair);
+            shapes.push_back(moved);
+        }
+        for (size_t s = 0; s < shapes.size(); s++) {
+            std::vector<uint32_t> keys = shapes[s];
+            std::multiset<uint32_t> before(keys.begin(), keys.end());
+            SortKeys(keys.data(), count);
+            EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << count << " shape " << s;
+            EXPECT_EQ(std::multiset<uint32_t>(keys.begin(), keys.end()), before) << count << " shape " << s;
+        }
+    }
+    /* A negative count or no list sorts nothing. */
+    uint32_t two[] = {2, 1};
+    SortKeys(two, -5);
+    SortKeys(nullptr, 2);
+    EXPECT_EQ(two[0], 2u);
 }
 
 } // namespace
