@@ -31,26 +31,26 @@
  *
  * A row the list refuses to insert, or whose texts cannot be kept for want of memory, is not listed
  * (no report: a fill of thousands of rows must not show a box per row; the summary counts only the
- * listed rows): its record is released and its slot emptied,
- * and the two counters drop it (its patient and its occurrences), so that the summary counts what
- * the list shows and no record is left that no row will ever release.
+ * listed rows): its record is released and its slot emptied, and the two counters drop it (its patient and
+ * its occurrences), so that the summary counts what the list shows and no record is left that no row will
+ * ever release.
  *
  * The scheme code. The social-insurance record's code field is emptied before each ReadInfoSesam,
  * so a read that fills nothing cannot show the previous patient's scheme: it is looked up as the
  * empty code text, which reads as code 0.
  *
  * Which thread fills. The search run calls FillResultList on its own thread, and every change to
- * the list is a message that the interface thread carries out. Sent one by one, the ten messages
- * of each row each cost a thread switch (and, under Wine, a server round trip): 10,000 rows took
- * close to a minute, against about a second when the same messages are handled on the list's own
- * thread. So CreateResultColumns subclasses the list, and FillResultList called from another
- * thread sends the list a single private message that carries out the whole fill on the interface
- * thread, while the caller waits in SendMessage exactly as it would for each row; the host is not
- * called by two threads at once, since the caller is blocked meanwhile. Called on the interface
- * thread (the import), or for a list that is not subclassed, it fills directly. The list is not
- * redrawn while its rows go in, then invalidated once. On the list's thread the row messages are
- * handed straight to the list view's procedure (ListChannel below). ReleaseListedRecords, the run's release
- * of the previous results (one LVM_GETITEMA per row), is handed over the same way. */
+ * the list is a message that the interface thread carries out. Sent one by one, the messages of
+ * each row (ten, when every cell was set) each cost a thread switch (and, under Wine, a server round trip):
+ * 10,000 rows took close to a minute, against about a second when the same messages are handled on the list's
+ * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread sends
+ * the list a single private message that carries out the whole fill on the interface thread, while the caller
+ * waits in SendMessage exactly as it would for each row; the host is not called by two threads at once, since
+ * the caller is blocked meanwhile. Called on the interface thread (the import), or for a list that is not
+ * subclassed, it fills directly. The list is not redrawn while its rows go in, then invalidated once. On the
+ * list's thread the row messages are handed straight to the list view's procedure (ListChannel below).
+ * ReleaseListedRecords, the run's release of the previous results (one LVM_GETITEMA per row), is handed over
+ * the same way. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
