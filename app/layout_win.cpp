@@ -109,9 +109,9 @@ void LayoutStatusBar(HWND mainWindow) {
     ControlSize(bar, &barWidth, &barHeight);
     MoveWindow(bar, 0, height - barHeight, width, barHeight, TRUE);
     ControlSize(bar, &barWidth, &barHeight);
-    ComputeStatusWidths(barWidth, StatusPartWidths);
+    ComputeStatusWidths(barWidth, Layout.StatusPartWidths);
     int edges[STATUS_PART_COUNT];
-    StatusPartEdges(StatusPartWidths, barWidth, edges);
+    StatusPartEdges(Layout.StatusPartWidths, barWidth, edges);
     SetStatusParts(bar, edges);
 }
 
@@ -132,7 +132,7 @@ void CreateStatusBar(HWND mainWindow) {
      * as right edges. */
     int edges[STATUS_PART_COUNT];
     for (int i = 0; i < STATUS_PART_COUNT; i++)
-        edges[i] = StatusPartWidths[i];
+        edges[i] = Layout.StatusPartWidths[i];
     SetStatusParts(bar, edges);
 
     HDC dc = GetDC(bar);
@@ -140,11 +140,11 @@ void CreateStatusBar(HWND mainWindow) {
     char text[STATUS_TEXT_SIZE];
     /* Texts too long for 260 bytes are cut short. */
     StrFormat(text, sizeof text, "v %d.%d", SONDREL_VERSION_MAJOR, SONDREL_VERSION_MINOR);
-    StatusPartWidths[3] = SetMeasuredPart(bar, dc, dpi, 3, text, STATUS_MARGIN_VERSION);
-    StrFormat(text, sizeof text, "Chemin : %s", CabinetsRoot);
-    StatusPartWidths[0] = SetMeasuredPart(bar, dc, dpi, 0, text, STATUS_MARGIN_PATH);
-    StrFormat(text, sizeof text, "Cabinet : %s", CabinetName);
-    StatusPartWidths[1] = SetMeasuredPart(bar, dc, dpi, 1, text, STATUS_MARGIN_CABINET);
+    Layout.StatusPartWidths[3] = SetMeasuredPart(bar, dc, dpi, 3, text, STATUS_MARGIN_VERSION);
+    StrFormat(text, sizeof text, "Chemin : %s", Host.CabinetsRoot);
+    Layout.StatusPartWidths[0] = SetMeasuredPart(bar, dc, dpi, 0, text, STATUS_MARGIN_PATH);
+    StrFormat(text, sizeof text, "Cabinet : %s", Host.CabinetName);
+    Layout.StatusPartWidths[1] = SetMeasuredPart(bar, dc, dpi, 1, text, STATUS_MARGIN_CABINET);
     LayoutStatusBar(mainWindow);
     if (dc) ReleaseDC(bar, dc);
 }

@@ -7,9 +7,9 @@
  * (control 6, which has no notify style, so its mouse messages reach this window) into a contact
  * link, and defers closing while a search runs.
  *
- * The window shares SearchControl and lastSearchMode with the search run (search/search_state.h); the
- * decisions on "Lancer" and on closing are taken there, including the guard for the moment between
- * "Lancer" and the run raising `running`. During that moment a close is retried by posting
+ * The window shares SearchShared.SearchControl and SearchShared.lastSearchMode with the search run
+ * (search/search_state.h); the decisions on "Lancer" and on closing are taken there, including the guard for
+ * the moment between "Lancer" and the run raising `running`. During that moment a close is retried by posting
  * WM_CLOSE again, with a 1 ms pause per retry so the loop does not spin; the search thread's sent
  * messages are served in between, so the run comes up and the retry becomes an ordinary deferred
  * close.
@@ -46,17 +46,17 @@ enum { MENU_POINTER_OFFSET = 10, MINIMUM_TRACK_WIDTH = 580, MINIMUM_TRACK_HEIGHT
 
 /* Fills the link table from control 6's screen rectangle. */
 static void FillLinkTable(HWND dialog) {
-    LinkCount = 0;
+    Link.LinkCount = 0;
     HWND link = GetDlgItem(dialog, IDC_CONTACT_LINK);
     if (link == NULL) return;
     RECT r;
     GetWindowRect(link, &r);
     MapWindowPoints(NULL, dialog, (POINT*)&r, 2);
-    LinkTable[0].left = r.left;
-    LinkTable[0].top = r.top;
-    LinkTable[0].right = r.right;
-    LinkTable[0].bottom = r.bottom;
-    LinkCount = 1;
+    Link.LinkTable[0].left = r.left;
+    Link.LinkTable[0].top = r.top;
+    Link.LinkTable[0].right = r.right;
+    Link.LinkTable[0].bottom = r.bottom;
+    Link.LinkCount = 1;
 }
 
 /* The main window's icon (resource 101), big and small. */
@@ -71,10 +71,10 @@ static void InitMainWindow(HWND dialog) {
     InstallAllocationFailureBox();
     SetMainWindowIcon(dialog);
     CreateResultColumns(dialog);
-    InitListImages(dialog); /* allocates SortDirections: first, before the cabinet's own blocks */
+    InitListImages(dialog); /* allocates Sort.SortDirections: first, before the cabinet's own blocks */
     BuildFoldTable();
     OpenCurrentCabinet(dialog);
-    LinkCursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_LINK_CURSOR));
+    Link.LinkCursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_LINK_CURSOR));
     FillLinkTable(dialog);
     CreateStatusBar(dialog);
     SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "Zelmorin");
@@ -132,7 +132,7 @@ static void OpenSelectedRow(HWND dialog) {
     item.mask = LVIF_PARAM;
     item.iItem = row;
     if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item) || item.lParam == 0) return;
-    OpenDocumentViewer(dialog, (PatientHits*)item.lParam, lastSearchMode.load());
+    OpenDocumentViewer(dialog, (PatientHits*)item.lParam, SearchShared.lastSearchMode.load());
 }
 
 /* Radio buttons: the form chooser for 241, the search text for the three others. */
@@ -194,7 +194,7 @@ static void RouteNotification(HWND dialog, NMHDR* header) {
         AnswerResultCell((NMLVDISPINFOA*)header);
     } else if (header->code == (UINT)LVN_COLUMNCLICK) {
         const NMLISTVIEW* click = (const NMLISTVIEW*)header;
-        SortByColumn(dialog, IDC_RESULT_LIST, SortDirections, &LastSortColumn, click->iSubItem);
+        SortByColumn(dialog, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, click->iSubItem);
     } else if (header->code == (UINT)NM_DBLCLK && header->idFrom == IDC_RESULT_LIST) {
         PostMessageA(dialog, WM_COMMAND, IDC_OPEN, 0);
     }
@@ -216,8 +216,8 @@ static INT_PTR ColourLabel(HDC dc, HWND control) {
 static INT_PTR TrackContactLink(UINT message, LPARAM lParam) {
     int x = (int)(unsigned)LOWORD(lParam);
     int y = (int)(unsigned)HIWORD(lParam);
-    if (LinkHitTest(LinkTable, LinkCount, x, y) < 0) return FALSE;
-    SetCursor(LinkCursor);
+    if (LinkHitTest(Link.LinkTable, Link.LinkCount, x, y) < 0) return FALSE;
+    SetCursor(Link.LinkCursor);
     if (message == WM_LBUTTONDOWN) OpenContactLink();
     return TRUE;
 }

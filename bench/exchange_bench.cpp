@@ -139,11 +139,11 @@ void BM_ImportLines(benchmark::State& state) {
                 ApplyImportLine(line, length, tooLong, IMPORT_ADD, HostName, nullptr) == IMPORT_LINE_APPLIED;
         state.PauseTiming();
         for (int p = 1; p <= PATIENTS; p++) {
-            ReleasePatientHits(PatientHitsTable[p]);
-            PatientHitsTable[p] = nullptr;
+            ReleasePatientHits(Results.PatientHitsTable[p]);
+            Results.PatientHitsTable[p] = nullptr;
         }
-        PatientsWithHits = 0;
-        OccurrenceTotal = 0;
+        Results.PatientsWithHits = 0;
+        Results.OccurrenceTotal = 0;
         state.ResumeTiming();
     }
     if (applied != ROWS) state.SkipWithError("not every line was applied");

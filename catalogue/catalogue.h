@@ -26,7 +26,7 @@ extern const char* FormIndexUrl;
 void FillFormCombo(HWND mainWindow);
 
 /* Thread procedure of the refresh (parameter: the main window): RefreshFormCatalogueFrom with
- * FormIndexUrl. Returns 1 when a new catalogue was published and announced, else 0. */
+ * Catalogue.FormIndexUrl. Returns 1 when a new catalogue was published and announced, else 0. */
 DWORD WINAPI RefreshFormCatalogue(LPVOID mainWindow);
 
 /* The refresh from a given index address: downloads the index and the list it names into a

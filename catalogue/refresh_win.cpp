@@ -55,15 +55,15 @@ void FillFormCombo(HWND mainWindow) {
     }
     /* With an empty catalogue this selects nothing and the combo stays without a selection. */
     SendMessageA(combo, CB_SETCURSEL, 0, 0);
-    if (CatalogueRefreshStarted == 0) {
-        CatalogueRefreshStarted = 1;
+    if (Catalogue.CatalogueRefreshStarted == 0) {
+        Catalogue.CatalogueRefreshStarted = 1;
         HANDLE thread = CreateThread(NULL, 0, RefreshFormCatalogue, (LPVOID)mainWindow, 0, NULL);
         if (thread != NULL) CloseHandle(thread); /* the thread runs on its own; nobody joins it */
     }
 }
 
 DWORD WINAPI RefreshFormCatalogue(LPVOID mainWindow) {
-    return (DWORD)RefreshFormCatalogueFrom(FormIndexUrl, (HWND)mainWindow);
+    return (DWORD)RefreshFormCatalogueFrom(Catalogue.FormIndexUrl, (HWND)mainWindow);
 }
 
 /* Closes the file and deletes it: the common ending of a failed body transfer. */

@@ -24,17 +24,17 @@ static void DropHits(PatientHits* record) {
 
 /* Removes the record of slot n when its count is 0. */
 static void RemoveIfEmpty(int n) {
-    PatientHits* record = PatientHitsTable[n];
+    PatientHits* record = Results.PatientHitsTable[n];
     if (record == NULL || record->occurrenceCount != 0) return;
-    PatientHitsTable[n] = NULL;
+    Results.PatientHitsTable[n] = NULL;
     ReleasePatientHits(record);
-    PatientsWithHits--;
+    Results.PatientsWithHits--;
 }
 
 static void ApplyAdd(PatientHits* r, int32_t count, uint32_t first, uint32_t last, const char* author,
                      int authorWhole) {
     r->occurrenceCount = SaturatingAdd(r->occurrenceCount, count);
-    OccurrenceTotal = SaturatingAdd(OccurrenceTotal, count);
+    Results.OccurrenceTotal = SaturatingAdd(Results.OccurrenceTotal, count);
     if (r->firstDate == 0 || first < r->firstDate) r->firstDate = first;
     if (last > r->lastDate) r->lastDate = last;
     if (authorWhole) MergeAuthor(r->authors, author);
@@ -43,7 +43,7 @@ static void ApplyAdd(PatientHits* r, int32_t count, uint32_t first, uint32_t las
 
 static void ApplySubtract(PatientHits* r, int32_t count, uint32_t first, uint32_t last) {
     r->occurrenceCount = SaturatingAdd(r->occurrenceCount, -(int64_t)count);
-    OccurrenceTotal = SaturatingAdd(OccurrenceTotal, -(int64_t)count);
+    Results.OccurrenceTotal = SaturatingAdd(Results.OccurrenceTotal, -(int64_t)count);
     if (!(first > r->firstDate)) r->firstDate = last;
     if (!(last < r->lastDate)) r->lastDate = first;
     StrCopy(r->authors, sizeof r->authors, "N.A.");

@@ -24,7 +24,7 @@
  * cut by it is not applied, and an error box says the file could not be read to its end
  * (ReportReadFailure).
  *
- * The refusal during a search. The search thread writes PatientHitsTable and its two counters
+ * The refusal during a search. The search thread writes Results.PatientHitsTable and its two counters
  * without a lock, and releases the records shown in the list when a run starts; an import at the
  * same time would corrupt both. The import therefore runs only while no search is starting or
  * running (SearchActive), the same rule as "Ouvrir", and says so with a warning box in the same

@@ -3,7 +3,7 @@
  * While the main window initialises, the program opens the cabinet that the practice software used
  * last (cabinet_win.h, OpenCurrentCabinet). The three texts found on the way stay for the whole
  * run: the status bar shows the root and the name, the form editor receives all three.
- * `HostApiLevel` says where the patients' insurance scheme is read: 1 for host versions 5.0 and
+ * `Host.HostApiLevel` says where the patients' insurance scheme is read: 1 for host versions 5.0 and
  * 5.1, 2 for 5.5, 5.51, 5.55 and 5.60, 0 while the version is unknown.
  *
  * Registry texts are read into 260-byte buffers. A value that does not fit (260 bytes or more

@@ -3,7 +3,7 @@
  * The practice software records in the registry the cabinets root directory and the name of the
  * cabinet it used last, with that cabinet's directory. The pass that opens the cabinet comes from
  * the host's pass table, found by the directory name ignoring case. Before opening, the version of
- * the host's HDSV.DLL decides HostApiLevel. Nothing here stops the main window from opening: every
+ * the host's HDSV.DLL decides Host.HostApiLevel. Nothing here stops the main window from opening: every
  * failure ends up as a message box (through base/ui.h) and the window goes on.
  *
  * Registry values are read into 260-byte buffers and checked by AcceptRegistryText: a missing,
@@ -49,15 +49,15 @@ static HKEY OpenUserKey(const char* path) {
 /* The cabinets root, the name of the cabinet used last and its directory. */
 static void ReadCabinetSettings(void) {
     HKEY paths = OpenUserKey(HOST_PATHS_KEY);
-    ReadRegistryText(paths, "Cabinets", CabinetsRoot);
+    ReadRegistryText(paths, "Cabinets", Host.CabinetsRoot);
     if (paths) RegCloseKey(paths);
 
     HKEY cabinets = OpenUserKey(HOST_CABINETS_KEY);
-    ReadRegistryText(cabinets, "Dernier", CabinetName);
-    if (CabinetName[0] != 0)
-        ReadRegistryText(cabinets, CabinetName, CabinetDirectory);
+    ReadRegistryText(cabinets, "Dernier", Host.CabinetName);
+    if (Host.CabinetName[0] != 0)
+        ReadRegistryText(cabinets, Host.CabinetName, Host.CabinetDirectory);
     else
-        CabinetDirectory[0] = 0;
+        Host.CabinetDirectory[0] = 0;
     if (cabinets) RegCloseKey(cabinets);
 }
 
@@ -76,7 +76,7 @@ static void FindCabinetPass(char* pass, size_t passSize, char* cabinetName) {
         for (int index = 1; index <= MAX_PASS_RECORDS; index++) {
             int more = ReadPasses(index, record, cabinetName);
             cabinetName[CABINET_NAME_SIZE - 1] = 0;
-            if (StrEqualNoCase1252N(record + PASS_DIRECTORY, CabinetDirectory, directoryRoom)) {
+            if (StrEqualNoCase1252N(record + PASS_DIRECTORY, Host.CabinetDirectory, directoryRoom)) {
                 StrCopyN(pass, passSize, record + PASS_STRING, PASS_STRING_SIZE);
                 break;
             }
@@ -125,12 +125,12 @@ int CheckHostVersion(int32_t* level) {
 
 void OpenCurrentCabinet(HWND owner) {
     ReadCabinetSettings();
-    HDSetPathCabinet(CabinetsRoot);
+    HDSetPathCabinet(Host.CabinetsRoot);
     char pass[CABINET_TEXT_SIZE];
     char cabinetName[CABINET_NAME_SIZE];
     FindCabinetPass(pass, sizeof pass, cabinetName);
-    if (!CheckHostVersion(&HostApiLevel))
+    if (!CheckHostVersion(&Host.HostApiLevel))
         ShowMessageBox(owner, "Impossible de trouver la version d'HDSV", "Sondrel", MB_OK | MB_ICONERROR);
-    if (HDOpenCabinet(CabinetsRoot, cabinetName, CabinetDirectory, pass) == 0)
+    if (HDOpenCabinet(Host.CabinetsRoot, cabinetName, Host.CabinetDirectory, pass) == 0)
         ShowMessageBox(owner, "Impossible d'ouvrir le cabinet par défaut", "Sondrel", MB_OK | MB_ICONERROR);
 }

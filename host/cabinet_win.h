@@ -6,8 +6,8 @@
 #include <windows.h>
 
 /* Opens the cabinet the practice software used last; `owner` owns the error messages. Fills
- * CabinetsRoot, CabinetName, CabinetDirectory and HostApiLevel. Failures are reported to the user
- * and the caller goes on. */
+ * Host.CabinetsRoot, Host.CabinetName, Host.CabinetDirectory and Host.HostApiLevel. Failures are reported to
+ * the user and the caller goes on. */
 void OpenCurrentCabinet(HWND owner);
 
 /* Reads the version of HDSV.DLL in the system directory and stores its level in *level. Returns 1

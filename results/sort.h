@@ -2,7 +2,7 @@
  *
  * InitListImages gives list 217 its small image list (the header images: 0 a white square, 1 the
  * ascending triangle, 2 the descending triangle, 3 blank) and its extended styles. SortByColumn sorts
- * the rows by one column's cell texts, in the direction that column's byte of SortDirections holds
+ * the rows by one column's cell texts, in the direction that column's byte of Sort.SortDirections holds
  * (0 ascending, non-zero descending), then inverts that byte; the sorted column's header shows its
  * triangle and the column sorted before loses its own. A click on an empty list changes nothing.
  * The sort under way travels to the list's comparison through LVM_SORTITEMS (see sort_win.cpp). */
@@ -23,7 +23,7 @@ extern unsigned char* SortDirections;
 /* Index of the column sorted last; 0 at start. */
 extern int32_t LastSortColumn;
 
-/* The list's image list and extended styles, and SortDirections allocated (or reused) with every
+/* The list's image list and extended styles, and Sort.SortDirections allocated (or reused) with every
  * byte 0; once, while the main window initialises, right after CreateResultColumns. */
 void InitListImages(HWND mainWindow);
 

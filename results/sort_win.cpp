@@ -58,8 +58,9 @@ typedef struct SortContext {
  * header click sorts nothing and says nothing, as the sort does whenever it lacks memory; the next
  * window tries again. */
 static void ResetSortDirections(void) {
-    if (SortDirections == NULL) SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
-    if (SortDirections != NULL) memset(SortDirections, 0, RESULT_COLUMN_COUNT);
+    if (Sort.SortDirections == NULL)
+        Sort.SortDirections = (unsigned char*)SondrelAlloc(RESULT_COLUMN_COUNT, 1);
+    if (Sort.SortDirections != NULL) memset(Sort.SortDirections, 0, RESULT_COLUMN_COUNT);
 }
 
 void InitListImages(HWND mainWindow) {

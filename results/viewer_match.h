@@ -35,7 +35,7 @@ enum {
 /* Marks the occurrences of `searchText` in the text `richEdit` shows now and selects the first one;
  * forgets the marks of the document shown before. Marks nothing in the form search modes (2 and 3),
  * for an empty search text or a control without text. The search text is given as typed and is
- * folded here with the search's FoldTable. Returns the number of occurrences kept for F3 (at most
+ * folded here with the search's Folding.FoldTable. Returns the number of occurrences kept for F3 (at most
  * VIEWER_MAX_OCCURRENCES; the first ones of them are marked). */
 int MarkOccurrences(HWND richEdit, int32_t searchMode, const char* searchText);
 /* Selects the next (direction 1) or previous (-1) marked occurrence, wrapping, and scrolls it into

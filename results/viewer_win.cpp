@@ -162,7 +162,7 @@ static void CreateTextArea(HWND dialog) {
 
 /* The search text, or in a form search the label of the first catalogue entry with that form id. */
 static void MakeTitle(char* title, size_t size) {
-    StrCopyN(title, size, LastSearchText, sizeof LastSearchText - 1);
+    StrCopyN(title, size, SearchShared.LastSearchText, sizeof SearchShared.LastSearchText - 1);
     if (Viewer.searchMode != 2) return;
     const FormEntry* entry = FindFormById(FormCatalogue(), title);
     if (entry != NULL && entry->label != NULL) StrCopy(title, size, entry->label);
@@ -309,7 +309,7 @@ void ShowSelectedDocument(HWND dialog) {
     if (text != NULL) {
         if (size > 0) {
             LoadRichText(text, size);
-            MarkOccurrences(Viewer.richEdit, Viewer.searchMode, LastSearchText);
+            MarkOccurrences(Viewer.richEdit, Viewer.searchMode, SearchShared.LastSearchText);
         }
         GlobalUnlock(handle);
     }
@@ -344,8 +344,9 @@ void LaunchFormulon(HWND dialog) {
     if (!GetFormulonPath(executable, sizeof executable)) return;
     if (!ReadHitHeader(&Viewer.record->hits[selected], 0)) return;
     char parameters[VIEWER_TEXT_SIZE];
-    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", CabinetName, CabinetDirectory,
-                   (int)Viewer.record->patientNumber, (unsigned)RecordU32(Viewer.folderRecord, HEADER_DATE),
+    if (!StrFormat(parameters, sizeof parameters, ":M/%s/%s//%d///%X/%X", Host.CabinetName,
+                   Host.CabinetDirectory, (int)Viewer.record->patientNumber,
+                   (unsigned)RecordU32(Viewer.folderRecord, HEADER_DATE),
                    (unsigned)RecordU32(Viewer.folderRecord, HEADER_STAMP)))
         return;
     ShellOpen(NULL, "open", executable, parameters, NULL, SW_SHOW);

@@ -92,7 +92,7 @@ static const FoldRange kAccentedLetters[] = {
 static void BuildFilter(int value, FoldFilter* filter) {
     unsigned char set[256] = {0};
     for (int b = 1; b < 256; b++)
-        if (FoldTable[b] == value) set[b | 0x20] = 1;
+        if (Folding.FoldTable[b] == value) set[b | 0x20] = 1;
     unsigned char first[256], last[256];
     int runs = 0;
     for (int y = 0; y < 256; y++) {
@@ -135,13 +135,13 @@ static void BuildVectorTables(void) {
 
 void BuildFoldTable(void) {
     for (int b = 0; b < 256; b++)
-        FoldTable[b] = (unsigned char)b;
+        Folding.FoldTable[b] = (unsigned char)b;
     for (int b = 'A'; b <= 'Z'; b++)
-        FoldTable[b] = (unsigned char)(b - 'A' + 'a');
+        Folding.FoldTable[b] = (unsigned char)(b - 'A' + 'a');
     for (size_t i = 0; i < sizeof kAccentedLetters / sizeof kAccentedLetters[0]; i++) {
         const FoldRange* r = &kAccentedLetters[i];
         for (int b = r->first; b <= r->last; b++)
-            FoldTable[b] = (unsigned char)r->folded;
+            Folding.FoldTable[b] = (unsigned char)r->folded;
     }
     BuildVectorTables();
 }
@@ -149,7 +149,7 @@ void BuildFoldTable(void) {
 void FoldTextInPlace(char* text) {
     if (text == NULL) return;
     for (unsigned char* p = (unsigned char*)text; *p != 0; p++)
-        *p = FoldTable[*p];
+        *p = Folding.FoldTable[*p];
 }
 
 /* The portable scan's body, also inlined into the vector scan for one common letter. */
@@ -160,11 +160,11 @@ static inline const char* ScanPortable(const char* text, const char* pattern) {
     for (const unsigned char* start = (const unsigned char*)text;; start++) {
         unsigned char c = *start;
         if (c == 0) return NULL;
-        if (FoldTable[c] != first) continue;
+        if (Folding.FoldTable[c] != first) continue;
         /* The text's terminator folds to 0, which equals no pattern byte: the comparison stops on
          * it at the latest, so it never reads past the end of the text. */
         size_t i = 1;
-        while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
+        while (pat[i] != 0 && Folding.FoldTable[start[i]] == pat[i])
             i++;
         if (pat[i] == 0) return (const char*)start;
     }
@@ -189,11 +189,11 @@ static int LowestBit(uint32_t mask) {
  * the latest; then it checks the bytes before the candidate. */
 static int MatchesAt(const unsigned char* start, const unsigned char* pat, size_t chosen) {
     size_t i = chosen;
-    while (pat[i] != 0 && FoldTable[start[i]] == pat[i])
+    while (pat[i] != 0 && Folding.FoldTable[start[i]] == pat[i])
         i++;
     if (pat[i] != 0) return 0;
     for (i = 0; i < chosen; i++)
-        if (FoldTable[start[i]] != pat[i]) return 0;
+        if (Folding.FoldTable[start[i]] != pat[i]) return 0;
     return 1;
 }
 
@@ -267,7 +267,7 @@ FOLD_NO_ASAN const char* FindFoldedVector(const char* text, const char* pattern)
     if (g_rarity[pat[first]] < kCommonRanks) {
         for (size_t i = 0; i < kScalarStarts; i++, t++) {
             if (t[0] == 0) return NULL;
-            if (FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
+            if (Folding.FoldTable[t[0]] == pat[0] && MatchesAt(t, pat, 0)) return (const char*)t;
         }
     }
     if (g_filters[pat[first]].none || g_filters[pat[second]].none) return NULL; /* nothing folds to it */
@@ -356,9 +356,9 @@ size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_
     const size_t lastStart = length - n;
     size_t found = 0;
     for (size_t start = 0; start <= lastStart; start++) {
-        if (FoldTable[t[start]] != first) continue;
+        if (Folding.FoldTable[t[start]] != first) continue;
         size_t i = 1;
-        while (i < n && FoldTable[t[start + i]] == pat[i])
+        while (i < n && Folding.FoldTable[t[start + i]] == pat[i])
             i++;
         if (i < n) continue;
         if (found < capacity && positions != NULL) positions[found] = start;

@@ -1,7 +1,7 @@
 /* Case- and accent-folding text matching.
  *
  * Every search ignores letter case and the accents of Latin letters by mapping each byte through one
- * 256-entry table, the FoldTable. The search text is folded once, in place, when a run starts; a
+ * 256-entry table, the Folding.FoldTable. The search text is folded once, in place, when a run starts; a
  * document text is never folded as a whole or copied: FindFolded maps each document byte through
  * the table at the moment it is compared with the (already folded) pattern.
  *
@@ -21,7 +21,7 @@
 /* Indexed by the unsigned value of a text byte; holds that byte's folded value. */
 extern unsigned char FoldTable[256];
 
-/* Fills FoldTable. Idempotent. */
+/* Fills Folding.FoldTable. Idempotent. */
 void BuildFoldTable(void);
 
 /* Replaces each byte of the zero-terminated text, up to its terminator, by its folded value.

@@ -39,9 +39,9 @@ static void ReportAllocationFailure(void) {
 }
 
 void ClearHitTable(void) {
-    memset(PatientHitsTable, 0, sizeof PatientHitsTable);
-    OccurrenceTotal = 0;
-    PatientsWithHits = 0;
+    memset(Results.PatientHitsTable, 0, sizeof Results.PatientHitsTable);
+    Results.OccurrenceTotal = 0;
+    Results.PatientsWithHits = 0;
 }
 
 void ReleasePatientHits(PatientHits* record) {
@@ -53,7 +53,7 @@ void ReleasePatientHits(PatientHits* record) {
 
 PatientHits* RecordForPatient(int32_t patientNumber) {
     if (patientNumber < 0 || patientNumber >= PATIENT_TABLE_SLOTS) return NULL;
-    PatientHits* record = PatientHitsTable[patientNumber];
+    PatientHits* record = Results.PatientHitsTable[patientNumber];
     if (record != NULL) return record;
     record = (PatientHits*)SondrelAlloc(1, sizeof(PatientHits));
     if (record == NULL) {
@@ -61,8 +61,8 @@ PatientHits* RecordForPatient(int32_t patientNumber) {
         return NULL;
     }
     record->patientNumber = patientNumber;
-    PatientHitsTable[patientNumber] = record;
-    PatientsWithHits++;
+    Results.PatientHitsTable[patientNumber] = record;
+    Results.PatientsWithHits++;
     return record;
 }
 

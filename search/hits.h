@@ -1,11 +1,11 @@
 /* Per-patient hit table.
  *
- * The results of a search are gathered per patient, not per document. PatientHitsTable has one slot
+ * The results of a search are gathered per patient, not per document. Results.PatientHitsTable has one slot
  * for every possible patient number (0 .. 1,048,575); a slot is empty or points to the patient's
  * PatientHits record, created zero-filled on the patient's first hit. A record holds the documents
  * that matched (HitRef entries, in an array grown in steps of 100), their count, the dates of the
  * earliest and latest of them and the ";"-separated list of their distinct authors.
- * OccurrenceTotal counts matching documents, PatientsWithHits counts non-empty slots.
+ * Results.OccurrenceTotal counts matching documents, Results.PatientsWithHits counts non-empty slots.
  *
  * Ownership: a record belongs to its slot; once the result list is filled, the row that carries
  * the record as its item data refers to it too. A run empties the table with ClearHitTable (which
@@ -49,7 +49,7 @@ typedef struct PatientHits {
     int32_t rowIndex;                /* current row in the result list, written by the sort */
     char authors[AUTHORS_TEXT_SIZE]; /* distinct authors, ";"-separated, first appearance order */
     HitRef* hits;                    /* owned array; NULL before the first hit or once dropped */
-    int32_t patientNumber;           /* this record's slot in PatientHitsTable */
+    int32_t patientNumber;           /* this record's slot in Results.PatientHitsTable */
     int32_t hitCapacity;             /* entries allocated in hits; meaningful only while hits is set */
     char* rowTexts; /* owned: the row's cells read from the host when the result list was filled (name,
                      * age, social-security digits, scheme), each terminated, one after another;
@@ -73,7 +73,7 @@ void ClearHitTable(void);
 /* Releases a record, its hits array and its row texts. NULL is ignored. The caller empties the slot. */
 void ReleasePatientHits(PatientHits* record);
 
-/* The patient's record, created zero-filled (patient number set, PatientsWithHits incremented) when
+/* The patient's record, created zero-filled (patient number set, Results.PatientsWithHits incremented) when
  * the slot is empty. NULL when the patient number lies outside 0 .. 1,048,575 (nothing happens) or
  * when a new record cannot be allocated (reported through g_reportAllocationFailure). */
 PatientHits* RecordForPatient(int32_t patientNumber);

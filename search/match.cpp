@@ -42,7 +42,7 @@ typedef struct Region {
 static int MarkerAt(const char* at, const char* marker) {
     const unsigned char* t = (const unsigned char*)at;
     for (size_t i = 0; marker[i] != 0; i++)
-        if (FoldTable[t[i]] != (unsigned char)marker[i]) return 0;
+        if (Folding.FoldTable[t[i]] != (unsigned char)marker[i]) return 0;
     return 1;
 }
 
@@ -99,7 +99,7 @@ void RecordDocumentHit(const void* header, uint32_t key, int fromFileTable) {
     if (header == NULL) return;
     uint32_t patient = RecordU32(header, HEADER_PATIENT);
     if (patient >= (uint32_t)PATIENT_TABLE_SLOTS) return;
-    OccurrenceTotal++;
+    Results.OccurrenceTotal++;
     PatientHits* record = RecordForPatient((int32_t)patient);
     if (record == NULL) return; /* reported by RecordForPatient */
     char author[HEADER_AUTHOR_SIZE];

@@ -12,7 +12,7 @@
  * without "</text>" runs up to the terminator written over "</rtf>" (or to the end). The
  * terminators go into the document's own memory, which is released right after matching.
  *
- * A matching document counts once however often the pattern occurs in it: OccurrenceTotal goes up
+ * A matching document counts once however often the pattern occurs in it: Results.OccurrenceTotal goes up
  * by one and the patient named by the document header gets one hit. A header whose patient number
  * lies outside 0 .. 1,048,575 names no slot of the table: such a document is neither recorded nor
  * counted.
@@ -30,7 +30,7 @@
  * (also for a NULL text). */
 int MatchDocumentText(char* text, const char* pattern, int formDataOnly);
 
-/* Records one matching document: counts it in OccurrenceTotal and adds a hit with the header's
+/* Records one matching document: counts it in Results.OccurrenceTotal and adds a hit with the header's
  * date and author to the record of the header's patient. `header` is a document header of at least
  * 45 bytes. Does nothing for a patient number outside the table. */
 void RecordDocumentHit(const void* header, uint32_t key, int fromFileTable);

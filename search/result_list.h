@@ -3,7 +3,7 @@
  * CreateResultColumns inserts the list's nine columns. Called once while the main window
  * initialises.
  *
- * FillResultList rebuilds every row from PatientHitsTable, in ascending patient number, one row per
+ * FillResultList rebuilds every row from Results.PatientHitsTable, in ascending patient number, one row per
  * patient with results; each row carries its patient's PatientHits record as item data. It reads
  * each patient's identity through the three locked host records its caller opened, and ends by
  * writing the summary into part 2 of the status bar. Called on the search thread at the end of a
@@ -35,7 +35,7 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
                     DWORD SearchStartTick);
 
 /* Releases the PatientHits record that each row of list 217 carries (with its hits), from row 0 up,
- * then deletes every row. The search run calls it, after emptying PatientHitsTable, before it reads
+ * then deletes every row. The search run calls it, after emptying Results.PatientHitsTable, before it reads
  * any document. */
 void ReleaseListedRecords(HWND mainWindow);
 

@@ -1,6 +1,6 @@
 /* The result list: columns, rows and the summary (Win32 side of search/result_list.h).
  *
- * A fill visits all 1,048,576 slots of PatientHitsTable in patient-number order, so the rows come
+ * A fill visits all 1,048,576 slots of Results.PatientHitsTable in patient-number order, so the rows come
  * out in ascending patient number. For each patient it reads the identity from the host (patient
  * record, then the insurance scheme through the social-insurance record at host level 1 or the
  * extensions XML at level 2) and keeps the four cells it gives (name, age, social-security digits,
@@ -198,7 +198,7 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
     char keyText[KEY_TEXT_SIZE];
     ZeroMemory(keyText, sizeof keyText);
     cell[0] = 0;
-    if (HostApiLevel == 1) {
+    if (Host.HostApiLevel == 1) {
         if (infoSesamRecord == NULL) return;
         MakeInfoSesamKey(keyText, patientNumber);
         keyText[KEY_TEXT_SIZE - 1] = 0;
@@ -209,7 +209,7 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
         char code[INFOSESAM_SCHEME_CODE_SIZE];
         FieldText(code, sizeof code, infoSesamRecord, INFOSESAM_SCHEME_CODE, INFOSESAM_SCHEME_CODE_SIZE);
         LookupSchemeInTable(schemes, StrLeadingInt(code), cell, size);
-    } else if (HostApiLevel == 2) {
+    } else if (Host.HostApiLevel == 2) {
         if (extensionsRecord == NULL) return;
         MakeExtensionsKey(keyText, patientNumber);
         keyText[KEY_TEXT_SIZE - 1] = 0;
@@ -408,12 +408,12 @@ static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, 
 
 /* A record whose row could not be inserted: out of the table and the counters, and released. */
 static void DropUnlistedRecord(int32_t number) {
-    PatientHits* record = PatientHitsTable[number];
+    PatientHits* record = Results.PatientHitsTable[number];
     if (record == NULL) return;
-    PatientHitsTable[number] = NULL;
-    PatientsWithHits--;
-    int64_t total = (int64_t)OccurrenceTotal - record->occurrenceCount;
-    OccurrenceTotal = total > INT32_MAX ? INT32_MAX : total < INT32_MIN ? INT32_MIN : (int)total;
+    Results.PatientHitsTable[number] = NULL;
+    Results.PatientsWithHits--;
+    int64_t total = (int64_t)Results.OccurrenceTotal - record->occurrenceCount;
+    Results.OccurrenceTotal = total > INT32_MAX ? INT32_MAX : total < INT32_MIN ? INT32_MIN : (int)total;
     ReleasePatientHits(record);
 }
 
@@ -430,7 +430,7 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
     ListChannel channel = OpenListChannel(list);
     int rows = 0;
     for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
-        PatientHits* record = PatientHitsTable[number];
+        PatientHits* record = Results.PatientHitsTable[number];
         if (record == NULL) continue;
         record->patientNumber = number;
         if (AddPatientRow(&channel, rows, record, patientRecord, infoSesamRecord, extensionsRecord,
@@ -444,8 +444,8 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
     InvalidateRect(list, NULL, TRUE);
 
     char summary[RESULT_CELL_SIZE];
-    FormatSummary(summary, sizeof summary, SearchControl.cancelRequest.load() != 0, OccurrenceTotal, rows,
-                  (unsigned)(GetTickCount() - SearchStartTick));
+    FormatSummary(summary, sizeof summary, SearchShared.SearchControl.cancelRequest.load() != 0,
+                  Results.OccurrenceTotal, rows, (unsigned)(GetTickCount() - SearchStartTick));
     SendMessageA(GetDlgItem(mainWindow, IDC_STATUS_BAR), SB_SETTEXTA, 2, (LPARAM)summary);
 }
 

@@ -115,7 +115,7 @@ static void ReadInputs(SearchRun* run) {
     } else if (IsChecked(run->window, IDC_RADIO_FORM_TEXT)) {
         mode = SEARCH_MODE_FORM_TEXT;
     }
-    lastSearchMode.store(mode);
+    SearchShared.lastSearchMode.store(mode);
     run->family = SearchFamilyOf(mode);
     run->fileIndex = FileIndexOf(run->family);
 
@@ -173,7 +173,8 @@ static void CountAndReport(SearchRun* run) {
     if (!CountDocument(&run->progress)) return;
     SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
     char status[RESULT_CELL_SIZE];
-    FormatRunningStatus(status, sizeof status, run->display, OccurrenceTotal, PatientsWithHits);
+    FormatRunningStatus(status, sizeof status, run->display, Results.OccurrenceTotal,
+                        Results.PatientsWithHits);
     SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
 }
 
@@ -182,7 +183,7 @@ static void ScanFolderKeys(SearchRun* run) {
     int forms = run->family == FAMILY_FORMS;
     HDFirstKey(INDEX_FOLDERS, run->keyText);
     for (int i = 0; i < run->keys.folderCount; i++) {
-        if (SearchControl.cancelRequest.load() != 0) return;
+        if (SearchShared.SearchControl.cancelRequest.load() != 0) return;
         DWORD key = run->keys.folderKeys[i];
         ((unsigned char*)run->folderRecord)[HEADER_TYPE] = 0;
         ReadDossiers2(key, run->folderRecord);
@@ -205,7 +206,7 @@ static void ScanFileKeys(SearchRun* run) {
     int forms = run->family == FAMILY_FORMS;
     HDFirstKey(run->fileIndex, run->keyText);
     for (int i = 0; i < run->keys.fileCount; i++) {
-        if (SearchControl.cancelRequest.load() != 0) return;
+        if (SearchShared.SearchControl.cancelRequest.load() != 0) return;
         DWORD key = run->keys.fileKeys[i];
         if (run->family == FAMILY_PRESCRIPTIONS) {
             memset(run->prescriptionHeader, 0, sizeof run->prescriptionHeader);
@@ -241,7 +242,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
 
     run->SearchStartTick = GetTickCount();
     ReadInputs(run);
-    StrCopy(LastSearchText, sizeof LastSearchText, run->pattern);
+    StrCopy(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, run->pattern);
     FoldTextInPlace(run->pattern);
     ClearHitTable();
     SearchRunBegin();

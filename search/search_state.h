@@ -1,10 +1,10 @@
 /* The values the main window shares with the search run.
  *
- * `SearchControl` tells the window whether a search is running and carries the window's cancel
- * request to the run; `lastSearchMode` remembers the kind of document searched last, for the viewer.
- * The two threads share them without a lock: every field is one 32-bit word held in a std::atomic,
- * so each read and write is atomic and, being sequentially consistent, visible to the other thread
- * in program order. Each transition has a single writer (see the field comments).
+ * `SearchShared.SearchControl` tells the window whether a search is running and carries the window's cancel
+ * request to the run; `SearchShared.lastSearchMode` remembers the kind of document searched last, for the
+ * viewer. The two threads share them without a lock: every field is one 32-bit word held in a std::atomic, so
+ * each read and write is atomic and, being sequentially consistent, visible to the other thread in program
+ * order. Each transition has a single writer (see the field comments).
  *
  * The launch guard. The run raises `running` only once it has read its inputs from the window, so
  * right after "Lancer" there is an interval in which `running` is still 0. The window therefore
@@ -37,7 +37,7 @@ enum {
     SEARCH_MODE_FORM_TEXT = 3      /* radio 242 "Formulon texte brut": the typed text */
 };
 
-/* Values of SearchControl.cancelRequest. */
+/* Values of SearchShared.SearchControl.cancelRequest. */
 enum {
     CANCEL_NONE = 0,     /* no request */
     CANCEL_STOP = 1,     /* stop the search */

@@ -151,11 +151,11 @@ TEST_F(ExchangeTiming, ImportTenThousandLines) {
         QueryPerformanceCounter(&a);
         ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_ADD, big.c_str()), IMPORT_DONE);
         QueryPerformanceCounter(&b);
-        ASSERT_EQ(PatientsWithHits, (int)patients.size());
-        ASSERT_EQ(OccurrenceTotal, 2 * ROWS);
+        ASSERT_EQ(Results.PatientsWithHits, (int)patients.size());
+        ASSERT_EQ(Results.OccurrenceTotal, 2 * ROWS);
         ASSERT_EQ(ImportResultsFromPath(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT, big.c_str()), IMPORT_DONE);
         QueryPerformanceCounter(&c);
-        ASSERT_EQ(PatientsWithHits, 0);
+        ASSERT_EQ(Results.PatientsWithHits, 0);
         printf("import %d lines (%zu bytes, %zu patients): add %.1f ms, subtract %.1f ms\n", ROWS,
                file.size(), patients.size(), Milliseconds(a, b), Milliseconds(b, c));
     }

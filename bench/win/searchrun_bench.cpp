@@ -80,7 +80,7 @@ static double OnWorker(LPTHREAD_START_ROUTINE proc, void* argument) {
 
 static void ReleaseTable() {
     for (int i = 0; i < PATIENT_TABLE_SLOTS; i++)
-        if (PatientHitsTable[i] != NULL) ReleasePatientHits(PatientHitsTable[i]);
+        if (Results.PatientHitsTable[i] != NULL) ReleasePatientHits(Results.PatientHitsTable[i]);
     ClearHitTable();
 }
 
@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
     double t0 = Now();
     HWND window = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
     Pump();
-    printf("main window with cabinet opening: %.3f s (host level %d)\n", Now() - t0, (int)HostApiLevel);
+    printf("main window with cabinet opening: %.3f s (host level %d)\n", Now() - t0, (int)Host.HostApiLevel);
     if (window == NULL) return 1;
 
     /* 1. The real run. */
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
         }
     }
     long documents = pass.documents;
-    int matched = OccurrenceTotal, found = PatientsWithHits;
+    int matched = Results.OccurrenceTotal, found = Results.PatientsWithHits;
     ReleaseTable();
     pass.bytes = 0;
     RunPass(&pass, &keys, PASS_SCAN);
@@ -311,7 +311,7 @@ int main(int argc, char** argv) {
     ReleaseTable();
     pass.documents = 0;
     RunPass(&pass, &keys, PASS_PARTS);
-    double recorded = (double)OccurrenceTotal;
+    double recorded = (double)Results.OccurrenceTotal;
     ReleaseTable();
     /* The match part holds the record part and its two counter reads per recorded document. */
     g_parts[PART_MATCH] -= g_parts[PART_RECORD] + (long long)(2.0 * stamp * recorded);
@@ -356,16 +356,17 @@ int main(int argc, char** argv) {
             if (type != DOC_TYPE_LETTER && type != DOC_TYPE_PRESCRIPTION) continue;
             ReadDossiers2(key, pass.folderRecord);
             int32_t patient = (int32_t)RecordU32(pass.folderRecord, HEADER_PATIENT);
-            if (patient < 0 || patient >= PATIENT_TABLE_SLOTS || PatientHitsTable[patient] != NULL) continue;
+            if (patient < 0 || patient >= PATIENT_TABLE_SLOTS || Results.PatientHitsTable[patient] != NULL)
+                continue;
             AddHit(RecordForPatient(patient), RecordU32(pass.folderRecord, HEADER_DATE), "Dr Bench", key, 0);
             added++;
         }
-        OccurrenceTotal = added;
+        Results.OccurrenceTotal = added;
         FillJob job = {window, GlobalLock(patients), GlobalLock(sesam), GlobalLock(extensions)};
         /* The host's share of a fill: the identity and scheme reads of every row, nothing else. */
         t = Now();
         for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
-            if (PatientHitsTable[number] == NULL) continue;
+            if (Results.PatientHitsTable[number] == NULL) continue;
             SetRecordU32(job.patient, PATIENT_NUMBER, (uint32_t)number);
             ReadPatients(job.patient, 1);
             GetAge(RecordU32(job.patient, PATIENT_BIRTH_DATE), Today());
@@ -378,7 +379,7 @@ int main(int argc, char** argv) {
         }
         printf("host reads of a fill (level 2), %d patients: %.3f s\n", added, Now() - t);
         for (int level = 1; level <= 2; level++) {
-            HostApiLevel = level;
+            Host.HostApiLevel = level;
             /* Each fill replaces the rows of the one before (the records stay in the table). The
              * rows before are deleted apart first, so that the fill is timed into an empty list,
              * as a run fills it after releasing the previous results. */

@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&controls);
     HWND dialog = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, ColumnsOnly, 0);
     HWND list = GetDlgItem(dialog, IDC_RESULT_LIST);
-    if (dialog == NULL || list == NULL || SortDirections == NULL) {
+    if (dialog == NULL || list == NULL || Sort.SortDirections == NULL) {
         fprintf(stderr, "no main window\n");
         return 1;
     }
@@ -141,11 +141,11 @@ int main(int argc, char** argv) {
             for (int i = 0; i < repeats; i++) {
                 // Each timed sort starts from an order unrelated to its column: the rows as the
                 // random social-security digits put them.
-                SortDirections[7] = 0;
-                SortByColumn(dialog, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 7);
-                SortDirections[c.column] = (unsigned char)direction;
+                Sort.SortDirections[7] = 0;
+                SortByColumn(dialog, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, 7);
+                Sort.SortDirections[c.column] = (unsigned char)direction;
                 double t0 = Now();
-                SortByColumn(dialog, IDC_RESULT_LIST, SortDirections, &LastSortColumn, c.column);
+                SortByColumn(dialog, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, c.column);
                 times.push_back(Now() - t0);
             }
             std::sort(times.begin(), times.end());

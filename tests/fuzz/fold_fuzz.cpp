@@ -27,7 +27,7 @@ long Definition(const unsigned char* text, const std::string& pattern) {
     for (size_t start = 0; text[start] != 0; start++) {
         size_t i = 0;
         while (i < pattern.size() && text[start + i] != 0 &&
-               FoldTable[text[start + i]] == (unsigned char)pattern[i])
+               Folding.FoldTable[text[start + i]] == (unsigned char)pattern[i])
             i++;
         if (i == pattern.size()) return (long)start;
     }

@@ -11,7 +11,7 @@
  * an empty last line ends the file, a last line without CR is kept); each line is terminated within
  * its buffer; after every applied line the slot it names (the only one it may change) is empty or
  * holds a record with a non-zero count, no hits and an authors text within 999 characters, and
- * PatientsWithHits counts the non-empty slots; at the end every slot set during the run is checked
+ * Results.PatientsWithHits counts the non-empty slots; at the end every slot set during the run is checked
  * again; nothing is read or written outside its block (the sanitizers).
  *
  * A run costs what its input holds: nothing of the 2^20-slot table is cleared or walked, only the
@@ -94,7 +94,7 @@ std::vector<Line> SplitLines(const uint8_t* data, size_t n) {
 
 /* A slot's record is empty or consistent: a non-zero count, no hits array, a bounded authors text. */
 void CheckSlot(int slot) {
-    PatientHits* r = PatientHitsTable[slot];
+    PatientHits* r = Results.PatientHitsTable[slot];
     if (r == nullptr) return;
     Check(r->occurrenceCount != 0);
     Check(r->hits == nullptr);
@@ -138,21 +138,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         /* Only the slot the line names can change; the others were checked when they last did. */
         long n = strtol(line, nullptr, 10);
         bool inRange = n >= 1 && n < PATIENT_TABLE_SLOTS;
-        bool wasSet = inRange && PatientHitsTable[n] != nullptr;
+        bool wasSet = inRange && Results.PatientHitsTable[n] != nullptr;
         ApplyImportLine(line, length, tooLong, mode, Name, nullptr);
         if (inRange) {
-            bool isSet = PatientHitsTable[n] != nullptr;
+            bool isSet = Results.PatientHitsTable[n] != nullptr;
             if (isSet && !wasSet) touched.push_back((int)n);
             nonEmpty += (int)isSet - (int)wasSet;
             CheckSlot((int)n);
         }
-        Check(nonEmpty == PatientsWithHits);
+        Check(nonEmpty == Results.PatientsWithHits);
     }
     Check(index == expected.size());
     Check(source.pos == source.size);
 
     /* Only the touched slots can be set; emptying them is enough (ClearHitTable would clear 4 MB). */
-    PatientsWithHits = 0;
-    OccurrenceTotal = 0;
+    Results.PatientsWithHits = 0;
+    Results.OccurrenceTotal = 0;
     return 0;
 }

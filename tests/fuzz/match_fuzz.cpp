@@ -66,7 +66,7 @@ void Check(bool ok) {
 std::string Folded(const std::string& text) {
     std::string folded = text;
     for (char& c : folded)
-        c = (char)FoldTable[(unsigned char)c];
+        c = (char)Folding.FoldTable[(unsigned char)c];
     return folded;
 }
 
@@ -160,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         memcpy(exact, document.data(), textLen);
         std::string whole(document);
         for (char& c : whole)
-            c = (char)FoldTable[(unsigned char)c];
+            c = (char)Folding.FoldTable[(unsigned char)c];
         std::vector<size_t> want;
         for (size_t p = pattern.empty() ? std::string::npos : whole.find(pattern); p != std::string::npos;
              p = whole.find(pattern, p + 1))
@@ -189,8 +189,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int matched =
         MatchAndRecordDocument(text, pattern.c_str(), header, (uint32_t)size, (flags >> 1) & 1, flags & 1);
     Check(matched == (expectMatch ? 1 : 0));
-    Check(OccurrenceTotal == (matched && patient < (uint32_t)PATIENT_TABLE_SLOTS ? 1 : 0));
-    Check(PatientsWithHits <= 1);
+    Check(Results.OccurrenceTotal == (matched && patient < (uint32_t)PATIENT_TABLE_SLOTS ? 1 : 0));
+    Check(Results.PatientsWithHits <= 1);
 
     /* More hits and authors on the patient's record (or a spare one), drawn from the text. */
     uint32_t slot = patient < (uint32_t)PATIENT_TABLE_SLOTS ? patient : 0;
@@ -218,10 +218,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!merged) Check(copy == record->authors);
     }
 
-    ReleasePatientHits(PatientHitsTable[slot]);
-    PatientHitsTable[slot] = nullptr;
-    OccurrenceTotal = 0;
-    PatientsWithHits = 0;
+    ReleasePatientHits(Results.PatientHitsTable[slot]);
+    Results.PatientHitsTable[slot] = nullptr;
+    Results.OccurrenceTotal = 0;
+    Results.PatientsWithHits = 0;
     free(text);
     return 0;
 }

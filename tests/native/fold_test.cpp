@@ -30,27 +30,27 @@ TEST_F(FoldTableTest, AccentedLettersFoldToTheirPlainSmallLetter) {
         ASSERT_EQ(strlen(g.letters), g.count) << g.to;
         for (size_t i = 0; i < g.count; i++) {
             unsigned char b = (unsigned char)g.letters[i];
-            EXPECT_EQ(FoldTable[b], (unsigned char)g.to) << "byte 0x" << std::hex << (int)b;
+            EXPECT_EQ(Folding.FoldTable[b], (unsigned char)g.to) << "byte 0x" << std::hex << (int)b;
         }
         total += g.count;
     }
     EXPECT_EQ(total, 53u);
     /* A few byte values spelled out, in case the literals above were mistranslated. */
-    EXPECT_EQ(FoldTable[0xC9], 'e'); /* É */
-    EXPECT_EQ(FoldTable[0xE9], 'e'); /* é */
-    EXPECT_EQ(FoldTable[0xFF], 'y'); /* ÿ */
-    EXPECT_EQ(FoldTable[0xC7], 'c'); /* Ç */
+    EXPECT_EQ(Folding.FoldTable[0xC9], 'e'); /* É */
+    EXPECT_EQ(Folding.FoldTable[0xE9], 'e'); /* é */
+    EXPECT_EQ(Folding.FoldTable[0xFF], 'y'); /* ÿ */
+    EXPECT_EQ(Folding.FoldTable[0xC7], 'c'); /* Ç */
 }
 
 TEST_F(FoldTableTest, UnfoldedLettersMapToThemselves) {
     ASSERT_EQ(strlen(kUnfolded), 18u);
     for (const char* p = kUnfolded; *p; p++) {
         unsigned char b = (unsigned char)*p;
-        EXPECT_EQ(FoldTable[b], b) << "byte 0x" << std::hex << (int)b;
+        EXPECT_EQ(Folding.FoldTable[b], b) << "byte 0x" << std::hex << (int)b;
     }
-    EXPECT_EQ(FoldTable[0x9C], 0x9C); /* œ */
-    EXPECT_EQ(FoldTable[0x8C], 0x8C); /* Œ */
-    EXPECT_EQ(FoldTable[0x9F], 0x9F); /* Ÿ */
+    EXPECT_EQ(Folding.FoldTable[0x9C], 0x9C); /* œ */
+    EXPECT_EQ(Folding.FoldTable[0x8C], 0x8C); /* Œ */
+    EXPECT_EQ(Folding.FoldTable[0x9F], 0x9F); /* Ÿ */
 }
 
 TEST_F(FoldTableTest, OnlyCapitalsAndTheAccentedLettersChange) {
@@ -63,20 +63,20 @@ TEST_F(FoldTableTest, OnlyCapitalsAndTheAccentedLettersChange) {
     ASSERT_EQ(changing.size(), 26u + 53u);
     for (int b = 0; b < 256; b++) {
         if (b >= 'A' && b <= 'Z') {
-            EXPECT_EQ(FoldTable[b], b - 'A' + 'a');
+            EXPECT_EQ(Folding.FoldTable[b], b - 'A' + 'a');
         } else if (changing.count(b) == 0) {
-            EXPECT_EQ(FoldTable[b], b) << "byte " << b << " must map to itself";
+            EXPECT_EQ(Folding.FoldTable[b], b) << "byte " << b << " must map to itself";
         }
         /* Folded values are plain ASCII small letters or unchanged bytes: folding is idempotent,
          * and only byte 0 folds to 0. */
-        EXPECT_EQ(FoldTable[FoldTable[b]], FoldTable[b]) << b;
+        EXPECT_EQ(Folding.FoldTable[Folding.FoldTable[b]], Folding.FoldTable[b]) << b;
         if (b != 0) {
-            EXPECT_NE(FoldTable[b], 0) << b;
+            EXPECT_NE(Folding.FoldTable[b], 0) << b;
         }
     }
     for (int b = 0x80; b <= 0xBF; b++)
-        EXPECT_EQ(FoldTable[b], b);
-    EXPECT_EQ(FoldTable[0], 0);
+        EXPECT_EQ(Folding.FoldTable[b], b);
+    EXPECT_EQ(Folding.FoldTable[0], 0);
 }
 
 TEST_F(FoldTableTest, FoldTextInPlaceFoldsUpToTheTerminator) {
@@ -145,9 +145,9 @@ TEST_P(FindFoldedTest, HighBytesAreLookedUpAsUnsigned) {
     /* Every byte value 1..255 is a text byte that must find itself folded. */
     for (int b = 1; b < 256; b++) {
         char text[3] = {'x', (char)b, 0};
-        char pattern[2] = {(char)FoldTable[b], 0};
+        char pattern[2] = {(char)Folding.FoldTable[b], 0};
         const char* found = FindIn(text, pattern);
-        const char* expected = FoldTable[b] == 'x' ? text : text + 1;
+        const char* expected = Folding.FoldTable[b] == 'x' ? text : text + 1;
         EXPECT_EQ(found, expected) << b;
     }
 }
@@ -157,7 +157,7 @@ long Reference(const unsigned char* text, size_t length, const std::string& patt
     if (pattern.empty()) return -1;
     for (size_t start = 0; start + pattern.size() <= length; start++) {
         size_t i = 0;
-        while (i < pattern.size() && FoldTable[text[start + i]] == (unsigned char)pattern[i])
+        while (i < pattern.size() && Folding.FoldTable[text[start + i]] == (unsigned char)pattern[i])
             i++;
         if (i == pattern.size()) return (long)start;
     }

@@ -17,7 +17,7 @@ class HitsTest : public SearchTest {
 TEST_F(HitsTest, RecordsAreCreatedZeroFilledOncePerSlot) {
     PatientHits* r = NewRecord(77);
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(PatientsWithHits, 1);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
     EXPECT_EQ(r->patientNumber, 77);
     EXPECT_EQ(r->occurrenceCount, 0);
     EXPECT_EQ(r->firstDate, 0u);
@@ -25,8 +25,8 @@ TEST_F(HitsTest, RecordsAreCreatedZeroFilledOncePerSlot) {
     EXPECT_EQ(r->hits, nullptr);
     EXPECT_STREQ(r->authors, "");
     EXPECT_EQ(RecordForPatient(77), r);
-    EXPECT_EQ(PatientsWithHits, 1);
-    EXPECT_EQ(OccurrenceTotal, 0); /* only matching counts documents */
+    EXPECT_EQ(Results.PatientsWithHits, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 0); /* only matching counts documents */
 }
 
 TEST_F(HitsTest, SlotsAtBothEndsAndOutside) {
@@ -35,25 +35,25 @@ TEST_F(HitsTest, SlotsAtBothEndsAndOutside) {
     ASSERT_NE(low, nullptr);
     ASSERT_NE(high, nullptr);
     EXPECT_NE(low, high);
-    EXPECT_EQ(PatientHitsTable[0], low);
-    EXPECT_EQ(PatientHitsTable[1048575], high);
+    EXPECT_EQ(Results.PatientHitsTable[0], low);
+    EXPECT_EQ(Results.PatientHitsTable[1048575], high);
     EXPECT_EQ(high->patientNumber, 1048575);
     EXPECT_EQ(RecordForPatient(-1), nullptr);
     EXPECT_EQ(RecordForPatient(1048576), nullptr);
     EXPECT_EQ(RecordForPatient(INT32_MIN), nullptr);
-    EXPECT_EQ(PatientsWithHits, 2);
+    EXPECT_EQ(Results.PatientsWithHits, 2);
     EXPECT_EQ(g_allocationFailureReports, 0);
 }
 
 TEST_F(HitsTest, ClearHitTableEmptiesSlotsAndCounters) {
     PatientHits* a = RecordForPatient(3);
     PatientHits* b = RecordForPatient(1048575);
-    OccurrenceTotal = 9;
+    Results.OccurrenceTotal = 9;
     ClearHitTable();
-    EXPECT_EQ(PatientHitsTable[3], nullptr);
-    EXPECT_EQ(PatientHitsTable[1048575], nullptr);
-    EXPECT_EQ(OccurrenceTotal, 0);
-    EXPECT_EQ(PatientsWithHits, 0);
+    EXPECT_EQ(Results.PatientHitsTable[3], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[1048575], nullptr);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
     /* Clearing releases nothing: the records are released separately, as the run does. */
     ReleasePatientHits(a);
     ReleasePatientHits(b);

@@ -262,10 +262,10 @@ TEST(ContactLink, ShortBufferCutsTheLink) {
 
 TEST(StatusBar, WidthsTableStartsAsItsIndexes) {
     // Checked before any test changes it: nothing in the native suite writes the table.
-    EXPECT_EQ(StatusPartWidths[0], 0);
-    EXPECT_EQ(StatusPartWidths[1], 1);
-    EXPECT_EQ(StatusPartWidths[2], 2);
-    EXPECT_EQ(StatusPartWidths[3], 3);
+    EXPECT_EQ(Layout.StatusPartWidths[0], 0);
+    EXPECT_EQ(Layout.StatusPartWidths[1], 1);
+    EXPECT_EQ(Layout.StatusPartWidths[2], 2);
+    EXPECT_EQ(Layout.StatusPartWidths[3], 3);
 }
 
 } // namespace

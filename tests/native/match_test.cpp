@@ -189,9 +189,9 @@ class RecordTest : public SearchTest {
 TEST_F(RecordTest, ADocumentCountsOnceHoweverOftenItMatches) {
     auto header = MakeHeader(1234, MakePackedDate(15, 3, 2005), "Dr Martin");
     EXPECT_TRUE(MatchAndRecord("<text>ete Été ÉTÉ</text><rtf>été ête</rtf>", "été", header, 5001, 1));
-    EXPECT_EQ(OccurrenceTotal, 1);
-    EXPECT_EQ(PatientsWithHits, 1);
-    PatientHits* r = PatientHitsTable[1234];
+    EXPECT_EQ(Results.OccurrenceTotal, 1);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
+    PatientHits* r = Results.PatientHitsTable[1234];
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->patientNumber, 1234);
     EXPECT_EQ(r->occurrenceCount, 1);
@@ -206,9 +206,9 @@ TEST_F(RecordTest, NoMatchRecordsNothing) {
     auto header = MakeHeader(7, MakePackedDate(1, 1, 2000), "Dr A");
     EXPECT_FALSE(MatchAndRecord("<text>rien</text>", "tout", header, 1));
     EXPECT_FALSE(MatchAndRecord("<text>tout</text>", "tout", header, 2, 0, 1));
-    EXPECT_EQ(OccurrenceTotal, 0);
-    EXPECT_EQ(PatientsWithHits, 0);
-    EXPECT_EQ(PatientHitsTable[7], nullptr);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
+    EXPECT_EQ(Results.PatientHitsTable[7], nullptr);
     EXPECT_TRUE(g_allocLog.calls.empty());
 }
 
@@ -219,12 +219,12 @@ TEST_F(RecordTest, SeveralDocumentsOfOnePatientAndOfTwo) {
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", a, 1));
     EXPECT_TRUE(MatchAndRecord("<rtf>x</rtf>", "x", b, 2));
     EXPECT_TRUE(MatchAndRecord("<text>x", "x", c, 3, 1));
-    EXPECT_EQ(OccurrenceTotal, 3);
-    EXPECT_EQ(PatientsWithHits, 2);
-    EXPECT_EQ(PatientHitsTable[10]->occurrenceCount, 2);
-    EXPECT_STREQ(PatientHitsTable[10]->authors, "Dr A;Dr B");
-    EXPECT_EQ(PatientHitsTable[10]->hits[1].key, 2u);
-    EXPECT_EQ(PatientHitsTable[11]->hits[0].fromFileTable, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 3);
+    EXPECT_EQ(Results.PatientsWithHits, 2);
+    EXPECT_EQ(Results.PatientHitsTable[10]->occurrenceCount, 2);
+    EXPECT_STREQ(Results.PatientHitsTable[10]->authors, "Dr A;Dr B");
+    EXPECT_EQ(Results.PatientHitsTable[10]->hits[1].key, 2u);
+    EXPECT_EQ(Results.PatientHitsTable[11]->hits[0].fromFileTable, 1);
 }
 
 TEST_F(RecordTest, FirstAndLastPatientNumbersHaveTheirOwnSlots) {
@@ -232,14 +232,14 @@ TEST_F(RecordTest, FirstAndLastPatientNumbersHaveTheirOwnSlots) {
     auto last = MakeHeader(1048575, MakePackedDate(1, 1, 2002), "Dr Max");
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", first, 1));
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", last, 2));
-    ASSERT_NE(PatientHitsTable[0], nullptr);
-    ASSERT_NE(PatientHitsTable[1048575], nullptr);
-    EXPECT_NE(PatientHitsTable[0], PatientHitsTable[1048575]);
-    EXPECT_EQ(PatientHitsTable[0]->patientNumber, 0);
-    EXPECT_EQ(PatientHitsTable[1048575]->patientNumber, 1048575);
-    EXPECT_STREQ(PatientHitsTable[0]->authors, "Dr Zéro");
-    EXPECT_EQ(PatientsWithHits, 2);
-    EXPECT_EQ(OccurrenceTotal, 2);
+    ASSERT_NE(Results.PatientHitsTable[0], nullptr);
+    ASSERT_NE(Results.PatientHitsTable[1048575], nullptr);
+    EXPECT_NE(Results.PatientHitsTable[0], Results.PatientHitsTable[1048575]);
+    EXPECT_EQ(Results.PatientHitsTable[0]->patientNumber, 0);
+    EXPECT_EQ(Results.PatientHitsTable[1048575]->patientNumber, 1048575);
+    EXPECT_STREQ(Results.PatientHitsTable[0]->authors, "Dr Zéro");
+    EXPECT_EQ(Results.PatientsWithHits, 2);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
 }
 
 TEST_F(RecordTest, PatientNumbersOutsideTheTableAreNeitherRecordedNorCounted) {
@@ -247,8 +247,8 @@ TEST_F(RecordTest, PatientNumbersOutsideTheTableAreNeitherRecordedNorCounted) {
         auto header = MakeHeader(patient, MakePackedDate(1, 1, 2001), "Dr A");
         EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", header, 1)) << patient;
     }
-    EXPECT_EQ(OccurrenceTotal, 0);
-    EXPECT_EQ(PatientsWithHits, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
     EXPECT_TRUE(g_allocLog.calls.empty());
     EXPECT_EQ(g_allocationFailureReports, 0);
 }
@@ -259,7 +259,7 @@ TEST_F(RecordTest, AuthorWithoutTerminatorIsCutToItsField) {
     for (size_t i = HEADER_AUTHOR; i < header.size(); i++)
         header[i] = 'M';
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", header, 1));
-    EXPECT_EQ(std::string(PatientHitsTable[5]->authors), std::string(HEADER_AUTHOR_SIZE - 1, 'M'));
+    EXPECT_EQ(std::string(Results.PatientHitsTable[5]->authors), std::string(HEADER_AUTHOR_SIZE - 1, 'M'));
 }
 
 TEST_F(RecordTest, RecordThatCannotBeAllocatedDropsTheHitAndTheRunGoesOn) {
@@ -267,16 +267,16 @@ TEST_F(RecordTest, RecordThatCannotBeAllocatedDropsTheHitAndTheRunGoesOn) {
     auto header = MakeHeader(42, MakePackedDate(1, 1, 2001), "Dr A");
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", header, 1));
     EXPECT_EQ(g_allocationFailureReports, 1);
-    EXPECT_EQ(PatientHitsTable[42], nullptr);
-    EXPECT_EQ(PatientsWithHits, 0);
-    EXPECT_EQ(OccurrenceTotal, 1); /* counted by the match, as when a hits array cannot grow */
+    EXPECT_EQ(Results.PatientHitsTable[42], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 1); /* counted by the match, as when a hits array cannot grow */
     /* The next document of the same patient is recorded normally. */
     EXPECT_TRUE(MatchAndRecord("<text>x</text>", "x", header, 2));
-    ASSERT_NE(PatientHitsTable[42], nullptr);
-    EXPECT_EQ(PatientHitsTable[42]->occurrenceCount, 1);
-    EXPECT_EQ(PatientHitsTable[42]->hits[0].key, 2u);
-    EXPECT_EQ(PatientsWithHits, 1);
-    EXPECT_EQ(OccurrenceTotal, 2);
+    ASSERT_NE(Results.PatientHitsTable[42], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[42]->occurrenceCount, 1);
+    EXPECT_EQ(Results.PatientHitsTable[42]->hits[0].key, 2u);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
 }
 
 } // namespace

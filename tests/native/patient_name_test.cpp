@@ -134,7 +134,7 @@ class NameRoundTrip : public ::testing::Test {
     void TearDown() override { Reset(); }
     static void Reset() {
         for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-            if (PatientHitsTable[i] != nullptr) ReleasePatientHits(PatientHitsTable[i]);
+            if (Results.PatientHitsTable[i] != nullptr) ReleasePatientHits(Results.PatientHitsTable[i]);
         }
         ClearHitTable();
     }
@@ -204,11 +204,11 @@ TEST_F(NameRoundTrip, UnknownAndEmptyNamedPatientsComeBackFromTheExport) {
         lines++;
     }
     EXPECT_EQ(lines, 5);
-    EXPECT_EQ(PatientsWithHits, 5);
+    EXPECT_EQ(Results.PatientsWithHits, 5);
     for (int n : numbers) {
-        ASSERT_NE(PatientHitsTable[n], nullptr) << n;
-        EXPECT_EQ(PatientHitsTable[n]->occurrenceCount, n);
-        EXPECT_STREQ(PatientHitsTable[n]->authors, "Dr A");
+        ASSERT_NE(Results.PatientHitsTable[n], nullptr) << n;
+        EXPECT_EQ(Results.PatientHitsTable[n]->occurrenceCount, n);
+        EXPECT_STREQ(Results.PatientHitsTable[n]->authors, "Dr A");
     }
     // The check still refuses another patient's name, and an empty cell for the unknown patient.
     std::string wrong = "7\t\t\t1\t01/02/2003\t04/05/2006\tDr A\t\t\t";

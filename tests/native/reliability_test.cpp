@@ -31,8 +31,8 @@ namespace {
 
 void ReleaseWholeTable() {
     for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-        ReleasePatientHits(PatientHitsTable[i]);
-        PatientHitsTable[i] = nullptr;
+        ReleasePatientHits(Results.PatientHitsTable[i]);
+        Results.PatientHitsTable[i] = nullptr;
     }
     ClearHitTable();
 }
@@ -126,7 +126,7 @@ TEST_F(Reliability, HitTableSurvivesAFailureAtEveryAllocation) {
         SondrelFailAllocationAt(n);
         addAll();
         EXPECT_EQ(g_allocationFailureReports, 1) << n;
-        PatientHits* r = PatientHitsTable[77];
+        PatientHits* r = Results.PatientHitsTable[77];
         ASSERT_NE(r, nullptr) << n;
         EXPECT_EQ(r->occurrenceCount, 249) << n;
         ASSERT_NE(r->hits, nullptr);
@@ -136,7 +136,7 @@ TEST_F(Reliability, HitTableSurvivesAFailureAtEveryAllocation) {
             ASSERT_GT(r->hits[i].key, previous) << n;
             previous = r->hits[i].key;
         }
-        EXPECT_EQ(PatientsWithHits, 1);
+        EXPECT_EQ(Results.PatientsWithHits, 1);
         ReleaseWholeTable();
     }
 }
@@ -151,21 +151,21 @@ TEST_F(Reliability, ImportLineWhoseRecordCannotBeAllocatedIsDroppedAndTheResults
     PatientHits* kept = RecordForPatient(7);
     ASSERT_NE(kept, nullptr);
     kept->occurrenceCount = 2;
-    OccurrenceTotal = 2;
+    Results.OccurrenceTotal = 2;
     std::string line = "12\tDUPONT \xc9lodie\t\t3\t02/01/2004\t20/11/2006\tDr A\t1\t\t";
     SondrelFailAllocationAt(1);
     EXPECT_EQ(ApplyImportLine(line.data(), (int)line.size(), 0, IMPORT_ADD, HostName, nullptr),
               IMPORT_LINE_DROPPED);
     EXPECT_EQ(g_allocationFailureReports, 1);
-    EXPECT_EQ(PatientHitsTable[12], nullptr);
-    EXPECT_EQ(PatientHitsTable[7], kept);
-    EXPECT_EQ(OccurrenceTotal, 2);
-    EXPECT_EQ(PatientsWithHits, 1);
+    EXPECT_EQ(Results.PatientHitsTable[12], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[7], kept);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
     // The next line gets its record again.
     EXPECT_EQ(ApplyImportLine(line.data(), (int)line.size(), 0, IMPORT_ADD, HostName, nullptr),
               IMPORT_LINE_APPLIED);
-    ASSERT_NE(PatientHitsTable[12], nullptr);
-    EXPECT_EQ(PatientHitsTable[12]->occurrenceCount, 3);
+    ASSERT_NE(Results.PatientHitsTable[12], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[12]->occurrenceCount, 3);
 }
 
 // ---- the scheme table ----------------------------------------------------------------------------
@@ -346,7 +346,7 @@ TEST_F(TabbedCells, ControlBytesInACellAreWrittenAsSpacesAndTheRowComesBack) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(ApplyImportLine(lines[0].data(), (int)lines[0].size(), 0, IMPORT_ADD, HostName, nullptr),
               IMPORT_LINE_APPLIED);
-    PatientHits* r = PatientHitsTable[12];
+    PatientHits* r = Results.PatientHitsTable[12];
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->occurrenceCount, 3);
     EXPECT_EQ(r->firstDate, MakePackedDate(2, 1, 2004));

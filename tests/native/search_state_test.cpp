@@ -14,10 +14,10 @@
 namespace {
 
 void ResetState() {
-    SearchControl.running.store(0);
-    SearchControl.cancelRequest.store(0);
-    SearchControl.starting.store(0);
-    lastSearchMode.store(0);
+    SearchShared.SearchControl.running.store(0);
+    SearchShared.SearchControl.cancelRequest.store(0);
+    SearchShared.SearchControl.starting.store(0);
+    SearchShared.lastSearchMode.store(0);
 }
 
 // A fake run that follows the run's protocol, stepped by the test through gates.
@@ -38,7 +38,7 @@ struct FakeRun {
             SearchRunBegin();
             reached.store(1);
             WaitGate(2); // scanning
-            cancelSeen.store(SearchControl.cancelRequest.load());
+            cancelSeen.store(SearchShared.SearchControl.cancelRequest.load());
             reached.store(2);
             WaitGate(3);
             if (SearchRunFinish()) postedClose.store(1);
@@ -59,8 +59,8 @@ struct FakeRun {
 TEST(LaunchGuard, IdleLancerStartsOneRun) {
     ResetState();
     EXPECT_EQ(LaunchDecision(), LAUNCH_START);
-    EXPECT_EQ(SearchControl.starting.load(), 1);
-    EXPECT_EQ(SearchControl.running.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.starting.load(), 1);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
     EXPECT_TRUE(SearchActive());
 }
 
@@ -72,22 +72,22 @@ TEST(LaunchGuard, SecondLancerBeforeTheRunIsUpStartsNothing) {
     // The interval: running is still 0. Presses are ignored and record no cancel.
     for (int i = 0; i < 5; i++)
         EXPECT_EQ(LaunchDecision(), LAUNCH_IGNORED);
-    EXPECT_EQ(SearchControl.running.load(), 0);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0);
     // Closing in the interval is retried, never done under the starting run.
     EXPECT_EQ(CloseDecision(), CLOSE_RETRY);
     run.RunTo(1);
-    EXPECT_EQ(SearchControl.running.load(), 1);
-    EXPECT_EQ(SearchControl.starting.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 1);
+    EXPECT_EQ(SearchShared.SearchControl.starting.load(), 0);
     // Searching: Lancer now cancels.
     EXPECT_EQ(LaunchDecision(), LAUNCH_CANCEL);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_STOP);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_STOP);
     run.RunTo(2);
     EXPECT_EQ(run.cancelSeen.load(), CANCEL_STOP);
     run.RunTo(3);
     run.Join();
     EXPECT_EQ(run.postedClose.load(), 0);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), 0); // Idle again
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0); // Idle again
     EXPECT_FALSE(SearchActive());
     EXPECT_EQ(LaunchDecision(), LAUNCH_START);
 }
@@ -115,7 +115,7 @@ TEST(LaunchGuard, PressesRacingTheRunNeverStartTwoRuns) {
         ASSERT_EQ(starts, 0) << "round " << round;
         // Once the run was seen up, presses became cancel requests.
         if (cancels > 0) {
-            ASSERT_EQ(SearchControl.cancelRequest.load(), CANCEL_STOP);
+            ASSERT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_STOP);
         }
         (void)SearchRunFinish();
     }
@@ -139,7 +139,7 @@ TEST(CloseDeferral, CloseDuringASearchClosesWhenTheRunEnds) {
     run.Start();
     run.RunTo(1);
     EXPECT_EQ(CloseDecision(), CLOSE_DEFERRED); // Searching -> Closing
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
     EXPECT_EQ(CloseDecision(), CLOSE_DEFERRED); // again: still Closing
     run.RunTo(2);
     EXPECT_EQ(run.cancelSeen.load(), CANCEL_AND_CLOSE);
@@ -158,10 +158,10 @@ TEST(CloseDeferral, LancerAfterCloseTurnsItIntoAPlainCancel) {
     run.RunTo(1);
     EXPECT_EQ(CloseDecision(), CLOSE_DEFERRED); // Closing
     EXPECT_EQ(LaunchDecision(), LAUNCH_CANCEL); // Closing -> Cancelling
-    EXPECT_EQ(SearchControl.cancelRequest.load(), 1);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 1);
     run.Join();
     EXPECT_EQ(run.postedClose.load(), 0); // the window stays open
-    EXPECT_EQ(SearchControl.running.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
 }
 
 TEST(CloseDeferral, CancellingThenCloseBecomesClosing) {
@@ -181,7 +181,7 @@ TEST(CloseDeferral, ARunEndingDuringTheCloseLosesNoClose) {
     // window either closes at once or receives the run's WM_CLOSE, never neither nor both.
     for (int round = 0; round < 500; round++) {
         ResetState();
-        SearchControl.running.store(1);
+        SearchShared.SearchControl.running.store(1);
         std::atomic<int> go{0};
         int posted = 0;
         std::thread run([&] {
@@ -200,7 +200,7 @@ TEST(CloseDeferral, ARunEndingDuringTheCloseLosesNoClose) {
 TEST(CloseDeferral, IdleCloseIsImmediate) {
     ResetState();
     EXPECT_EQ(CloseDecision(), CLOSE_NOW);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0);
 }
 
 TEST(SearchValues, StartAtZero) {
@@ -208,10 +208,10 @@ TEST(SearchValues, StartAtZero) {
     // their initialisers.
     SearchControlWords fresh = {{0}, {0}, {0}};
     EXPECT_EQ(fresh.running.load(), 0);
-    EXPECT_EQ(sizeof(SearchControl.running.load()), 4u);
-    EXPECT_EQ(sizeof(lastSearchMode.load()), 4u);
-    EXPECT_TRUE(SearchControl.running.is_lock_free());
-    EXPECT_TRUE(lastSearchMode.is_lock_free());
+    EXPECT_EQ(sizeof(SearchShared.SearchControl.running.load()), 4u);
+    EXPECT_EQ(sizeof(SearchShared.lastSearchMode.load()), 4u);
+    EXPECT_TRUE(SearchShared.SearchControl.running.is_lock_free());
+    EXPECT_TRUE(SearchShared.lastSearchMode.is_lock_free());
 }
 
 TEST(HostVersion, KnownLevels) {

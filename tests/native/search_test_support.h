@@ -53,8 +53,8 @@ inline int LoggingAllocator(int grow, size_t bytes) {
 /* Releases every record of the table, then empties it. */
 inline void ReleaseWholeTable() {
     for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-        ReleasePatientHits(PatientHitsTable[i]);
-        PatientHitsTable[i] = nullptr;
+        ReleasePatientHits(Results.PatientHitsTable[i]);
+        Results.PatientHitsTable[i] = nullptr;
     }
     ClearHitTable();
 }

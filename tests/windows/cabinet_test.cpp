@@ -112,13 +112,13 @@ TEST_F(CabinetTest, MissingHdsvFailsWithoutAMessage) {
 TEST_F(CabinetTest, OpensTheCabinetOfThePrefixQuietly) {
     SavedHdsv hdsv;
     ASSERT_TRUE(hdsv.Install("5.1"));
-    HostApiLevel = 0;
+    Host.HostApiLevel = 0;
     OpenCurrentCabinet((HWND)0x1234);
     EXPECT_TRUE(g_boxes.empty()) << (g_boxes.empty() ? "" : g_boxes[0].text);
-    EXPECT_EQ(HostApiLevel, 1);
-    EXPECT_NE(CabinetsRoot[0], 0);
-    EXPECT_NE(CabinetName[0], 0);
-    EXPECT_NE(CabinetDirectory[0], 0);
+    EXPECT_EQ(Host.HostApiLevel, 1);
+    EXPECT_NE(Host.CabinetsRoot[0], 0);
+    EXPECT_NE(Host.CabinetName[0], 0);
+    EXPECT_NE(Host.CabinetDirectory[0], 0);
     // The registry names the directory in another case than the pass table: it still matched,
     // or the cabinet (which requires its pass) would not have opened.
 }
@@ -126,7 +126,7 @@ TEST_F(CabinetTest, OpensTheCabinetOfThePrefixQuietly) {
 TEST_F(CabinetTest, RefusedVersionGivesTwoMessagesThenOpens) {
     SavedHdsv hdsv;
     ASSERT_TRUE(hdsv.Install("6.0"));
-    HostApiLevel = 0;
+    Host.HostApiLevel = 0;
     HWND owner = (HWND)0x1234;
     OpenCurrentCabinet(owner);
     ASSERT_EQ(g_boxes.size(), 2u);
@@ -136,7 +136,7 @@ TEST_F(CabinetTest, RefusedVersionGivesTwoMessagesThenOpens) {
     EXPECT_EQ(g_boxes[1].caption, "Sondrel");
     EXPECT_EQ(g_boxes[1].style, (UINT)(MB_OK | MB_ICONERROR));
     EXPECT_EQ(g_boxes[1].owner, owner);
-    EXPECT_EQ(HostApiLevel, 0);
+    EXPECT_EQ(Host.HostApiLevel, 0);
 }
 
 TEST_F(CabinetTest, MissingHdsvGivesOnlyTheSecondMessage) {
@@ -155,8 +155,8 @@ TEST_F(CabinetTest, MissingLastCabinetValue) {
     ASSERT_TRUE(last.existed) << "the prefix has no cabinet set up";
     last.Remove();
     OpenCurrentCabinet((HWND)0x77);
-    EXPECT_EQ(CabinetName[0], 0);
-    EXPECT_EQ(CabinetDirectory[0], 0);
+    EXPECT_EQ(Host.CabinetName[0], 0);
+    EXPECT_EQ(Host.CabinetDirectory[0], 0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, kCannotOpen);
     EXPECT_EQ(g_boxes[0].caption, "Sondrel");
@@ -168,8 +168,8 @@ TEST_F(CabinetTest, UnknownCabinetName) {
     SavedRegistryValue last(kCabinetsKey, "Dernier");
     last.Set("Cabinet qui n'existe pas");
     OpenCurrentCabinet(NULL);
-    EXPECT_STREQ(CabinetName, "Cabinet qui n'existe pas");
-    EXPECT_EQ(CabinetDirectory[0], 0);
+    EXPECT_STREQ(Host.CabinetName, "Cabinet qui n'existe pas");
+    EXPECT_EQ(Host.CabinetDirectory[0], 0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, kCannotOpen);
 }
@@ -179,21 +179,21 @@ TEST_F(CabinetTest, TooLongRootIsTakenAsMissing) {
     ASSERT_TRUE(root.existed);
     root.Set("C:\\" + std::string(300, 'x'));
     OpenCurrentCabinet(NULL);
-    EXPECT_EQ(CabinetsRoot[0], 0);
+    EXPECT_EQ(Host.CabinetsRoot[0], 0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, kCannotOpen);
     // 259 characters still fit the 260-byte text.
     g_boxes.clear();
     root.Set("C:\\" + std::string(256, 'y'));
     OpenCurrentCabinet(NULL);
-    EXPECT_EQ(std::string(CabinetsRoot).size(), 259u);
+    EXPECT_EQ(std::string(Host.CabinetsRoot).size(), 259u);
 }
 
 TEST_F(CabinetTest, MissingRootKey) {
     SavedRegistryValue root(kPathsKey, "Cabinets");
     root.Remove();
     OpenCurrentCabinet(NULL);
-    EXPECT_EQ(CabinetsRoot[0], 0);
+    EXPECT_EQ(Host.CabinetsRoot[0], 0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, kCannotOpen);
 }
@@ -209,7 +209,7 @@ TEST_F(CabinetTest, WrongCaseDirectoryInTheRegistryStillOpens) {
     CharUpperA(&upper[0]);
     dir.Set(upper);
     OpenCurrentCabinet(NULL);
-    EXPECT_STREQ(CabinetDirectory, upper.c_str());
+    EXPECT_STREQ(Host.CabinetDirectory, upper.c_str());
     for (const RecordedBox& b : g_boxes)
         EXPECT_NE(b.text, kCannotOpen);
 }
@@ -226,11 +226,11 @@ TEST_F(CabinetTest, VersionBlockThatCannotBeAllocatedIsAVersionNotFound) {
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(SondrelLiveBlocks(), live);
     // Opening the cabinet then says what it says when the version cannot be found, and goes on.
-    HostApiLevel = 0;
+    Host.HostApiLevel = 0;
     SondrelFailAllocationAt(1);
     OpenCurrentCabinet(NULL);
     SondrelFailAllocationAt(0);
-    EXPECT_EQ(HostApiLevel, 0);
+    EXPECT_EQ(Host.HostApiLevel, 0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, "Impossible de trouver la version d'HDSV");
     EXPECT_EQ(g_boxes[0].caption, "Sondrel");

@@ -126,7 +126,7 @@ inline Rows ListRows(HWND dialog) {
 inline void ResetResults(HWND dialog) {
     if (dialog != NULL) SendDlgItemMessageA(dialog, IDC_RESULT_LIST, LVM_DELETEALLITEMS, 0, 0);
     for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-        if (PatientHitsTable[i] != NULL) ReleasePatientHits(PatientHitsTable[i]);
+        if (Results.PatientHitsTable[i] != NULL) ReleasePatientHits(Results.PatientHitsTable[i]);
     }
     ClearHitTable();
 }
@@ -145,7 +145,7 @@ inline PatientHits* PutRecord(int patient, int count, PackedDate first, PackedDa
     r->firstDate = first;
     r->lastDate = last;
     snprintf(r->authors, sizeof r->authors, "%s", authors);
-    OccurrenceTotal += count;
+    Results.OccurrenceTotal += count;
     return r;
 }
 

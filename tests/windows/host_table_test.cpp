@@ -138,7 +138,7 @@ TEST_F(SearchOverFaultyTables, RecordsThatCannotBeReadLeaveTheirDocumentsAndColu
         // No folder record: the patient folders are not read; the file index still is. No patient
         // or social-insurance record: the names and the scheme stay empty.
         EXPECT_EQ(Rows(), "20| |;") << size;
-        EXPECT_EQ(SearchControl.running.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
         EXPECT_EQ(ControlText(IDC_LAUNCH), "Lancer");
     }
     StandinTableBlockSize(-1);

@@ -45,8 +45,8 @@ class ImportTest : public ::testing::Test {
         folder = TempFolder();
     }
     void TearDown() override {
-        SearchControl.running.store(0);
-        SearchControl.starting.store(0);
+        SearchShared.SearchControl.running.store(0);
+        SearchShared.SearchControl.starting.store(0);
         ResetResults(dialog);
         DestroyMainWindow(dialog);
         UninstallRecorders();
@@ -89,13 +89,13 @@ TEST_F(ImportTest, RoundTripsThroughAnExportedFile) {
     ResetResults(dialog);
     EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
     EXPECT_EQ(ListRows(dialog), searched);
-    EXPECT_EQ(OccurrenceTotal, 11);
-    EXPECT_EQ(PatientsWithHits, 4);
+    EXPECT_EQ(Results.OccurrenceTotal, 11);
+    EXPECT_EQ(Results.PatientsWithHits, 4);
     EXPECT_EQ(Status().substr(0, 26), "11 occ. - 4 Patients (en 0");
     for (const RecordedBox& b : g_boxes)
         ADD_FAILURE() << "unexpected box: " << b.text;
     // The imported records have no documents to show.
-    EXPECT_EQ(PatientHitsTable[1]->hits, nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[1]->hits, nullptr);
 
     // Again: every count doubles, dates and authors stay (an authors cell is found as a whole item).
     EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
@@ -109,16 +109,16 @@ TEST_F(ImportTest, RoundTripsThroughAnExportedFile) {
                 EXPECT_EQ(doubled[r][c], searched[r][c]) << r << "," << c;
         }
     }
-    EXPECT_EQ(OccurrenceTotal, 22);
+    EXPECT_EQ(Results.OccurrenceTotal, 22);
 
     // Subtracting a file exported from the current results empties the list.
     std::string current = ExportTo("courants.xls");
     EXPECT_EQ(Import(IMPORT_SUBTRACT, current), IMPORT_DONE);
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_RESULT_LIST, LVM_GETITEMCOUNT, 0, 0), 0);
-    EXPECT_EQ(PatientsWithHits, 0);
-    EXPECT_EQ(OccurrenceTotal, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
     for (int n : {1, 96, 337, 1048575})
-        EXPECT_EQ(PatientHitsTable[n], nullptr) << n;
+        EXPECT_EQ(Results.PatientHitsTable[n], nullptr) << n;
     EXPECT_EQ(Status().substr(0, 25), "0 occ. - 0 Patient (en 0.");
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -135,7 +135,7 @@ TEST_F(ImportTest, AddingMergesIntoSearchResults) {
                                                  "Dr A;Dr B;Dr C", rows[0][7], rows[0][8]}));
     EXPECT_EQ(rows[1][0], "16");
     EXPECT_EQ(rows[1][3], "1");
-    EXPECT_EQ(OccurrenceTotal, 11 + 5);
+    EXPECT_EQ(Results.OccurrenceTotal, 11 + 5);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -170,9 +170,9 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
         EXPECT_EQ(g_boxes[i].owner, dialog);
     }
     // Only the good line changed anything; rejected lines left no record behind.
-    EXPECT_EQ(PatientsWithHits, 1);
-    EXPECT_EQ(OccurrenceTotal, 2);
-    EXPECT_EQ(PatientHitsTable[96], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
+    EXPECT_EQ(Results.PatientHitsTable[96], nullptr);
     Rows rows = ListRows(dialog);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][3], "2");
@@ -182,7 +182,7 @@ TEST_F(ImportTest, FaultyLinesArePromptedAndYesGoesOn) {
     g_boxes.clear();
     EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + "1\tdupont \xc9LODIE\t\t1\t\t\tDr A\tss\t\r\n"), IMPORT_DONE);
     EXPECT_TRUE(g_boxes.empty());
-    EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 3);
+    EXPECT_EQ(Results.PatientHitsTable[1]->occurrenceCount, 3);
 }
 
 TEST_F(ImportTest, ALineWithoutItsEighthFieldIsAppliedThenPrompted) {
@@ -192,9 +192,9 @@ TEST_F(ImportTest, ALineWithoutItsEighthFieldIsAppliedThenPrompted) {
     ASSERT_EQ(g_boxes.size(), 2u);
     EXPECT_EQ(g_boxes[0].text, Prompt(lines[0]));
     EXPECT_EQ(g_boxes[1].text, Prompt(lines[1]));
-    ASSERT_NE(PatientHitsTable[1], nullptr);
-    EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 5);
-    EXPECT_STREQ(PatientHitsTable[1]->authors, "Dr A;Dr B");
+    ASSERT_NE(Results.PatientHitsTable[1], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[1]->occurrenceCount, 5);
+    EXPECT_STREQ(Results.PatientHitsTable[1]->authors, "Dr A;Dr B");
 }
 
 TEST_F(ImportTest, NoStopsTheReadingAndKeepsEarlierLines) {
@@ -205,8 +205,8 @@ TEST_F(ImportTest, NoStopsTheReadingAndKeepsEarlierLines) {
               IMPORT_STOPPED);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt("faux"));
-    EXPECT_NE(PatientHitsTable[1], nullptr);
-    EXPECT_EQ(PatientHitsTable[16], nullptr);
+    EXPECT_NE(Results.PatientHitsTable[1], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[16], nullptr);
     // The list is filled again all the same.
     EXPECT_EQ(ListRows(dialog).size(), 1u);
 }
@@ -240,9 +240,9 @@ TEST_F(ImportTest, FilesWithoutDataLinesChangeNothing) {
     EXPECT_EQ(ImportBytes(IMPORT_ADD,
                           "1\t" + kName1 + "\t\t9\t\t\tA\tss\t\r\n16\tJULIEN Ma\xeblle\t\t1\t\t\tA\tss"),
               IMPORT_DONE);
-    EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 3);
-    ASSERT_NE(PatientHitsTable[16], nullptr);
-    EXPECT_EQ(PatientHitsTable[16]->occurrenceCount, 1);
+    EXPECT_EQ(Results.PatientHitsTable[1]->occurrenceCount, 3);
+    ASSERT_NE(Results.PatientHitsTable[16], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[16]->occurrenceCount, 1);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -252,7 +252,7 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
     EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + huge + "\r\n" + good + "\r\n"), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt(std::string(200, 'x') + "\x85"));
-    EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 2); // the line after the long one is read whole
+    EXPECT_EQ(Results.PatientHitsTable[1]->occurrenceCount, 2); // the line after the long one is read whole
 
     // A line of exactly 4999 characters that looks valid but is padded: whole, so it is applied
     // or rejected on its fields alone; one character more and it is rejected as too long.
@@ -263,7 +263,7 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
     EXPECT_EQ(ImportBytes(IMPORT_ADD, kHeader + padded + "\r\n" + overlong + "\r\n"), IMPORT_DONE);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, Prompt(overlong.substr(0, 200) + "\x85"));
-    EXPECT_EQ(PatientHitsTable[1]->occurrenceCount, 2);
+    EXPECT_EQ(Results.PatientHitsTable[1]->occurrenceCount, 2);
 
     // Binary garbage with CRs, LFs, TABs and zero bytes: every prompt is well formed and bounded.
     ResetResults(dialog);
@@ -291,7 +291,7 @@ TEST_F(ImportTest, LongLinesAndGarbageArePromptedWithABoundedExcerpt) {
         EXPECT_LE(b.text.size(), head.size() + 201 + tail.size());
         EXPECT_EQ(b.style, (UINT)(MB_YESNO | MB_ICONQUESTION));
     }
-    EXPECT_EQ(PatientsWithHits, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
 }
 
 TEST_F(ImportTest, APatientTableWithoutARecordImportsNothing) {
@@ -303,10 +303,10 @@ TEST_F(ImportTest, APatientTableWithoutARecordImportsNothing) {
         ASSERT_TRUE(faulty.set);
         EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_NO_TABLES) << size;
         EXPECT_EQ(ListRows(dialog), before);
-        EXPECT_EQ(OccurrenceTotal, 11);
+        EXPECT_EQ(Results.OccurrenceTotal, 11);
     }
     EXPECT_EQ(Import(IMPORT_ADD, exported), IMPORT_DONE);
-    EXPECT_EQ(OccurrenceTotal, 22);
+    EXPECT_EQ(Results.OccurrenceTotal, 22);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -317,12 +317,12 @@ TEST_F(ImportTest, RefusedWhileASearchIsStartingOrRunning) {
     WriteWholeFile(path, kHeader + "16\tJULIEN Ma\xeblle\t\t1\t05/05/2005\t05/05/2005\tDr A\tx\t\r\n");
     for (int which = 0; which < 2; which++) {
         g_boxes.clear();
-        (which == 0 ? SearchControl.running : SearchControl.starting).store(1);
+        (which == 0 ? SearchShared.SearchControl.running : SearchShared.SearchControl.starting).store(1);
         EXPECT_EQ(Import(IMPORT_ADD, path), IMPORT_REFUSED);
         EXPECT_EQ(Import(IMPORT_SUBTRACT, folder + "jamais.xls"), IMPORT_REFUSED);
         // Through the menu command, as a person would choose it: refused before any dialog.
         SendMessageA(dialog, WM_COMMAND, IDM_IMPORT_ADD, 0);
-        (which == 0 ? SearchControl.running : SearchControl.starting).store(0);
+        (which == 0 ? SearchShared.SearchControl.running : SearchShared.SearchControl.starting).store(0);
         ASSERT_EQ(g_boxes.size(), 3u);
         for (const RecordedBox& b : g_boxes) {
             EXPECT_EQ(b.text, "La recherche doit \xea"
@@ -332,16 +332,16 @@ TEST_F(ImportTest, RefusedWhileASearchIsStartingOrRunning) {
             EXPECT_EQ(b.style, (UINT)(MB_OK | MB_ICONWARNING));
             EXPECT_EQ(b.owner, dialog);
         }
-        EXPECT_EQ(PatientHitsTable[16], nullptr);
-        EXPECT_EQ(PatientsWithHits, 4);
-        EXPECT_EQ(OccurrenceTotal, 11);
+        EXPECT_EQ(Results.PatientHitsTable[16], nullptr);
+        EXPECT_EQ(Results.PatientsWithHits, 4);
+        EXPECT_EQ(Results.OccurrenceTotal, 11);
         EXPECT_EQ(ListRows(dialog), before);
         EXPECT_FALSE(FileExists(folder + "jamais.xls"));
     }
     // Once the search is over the same file goes in.
     g_boxes.clear();
     EXPECT_EQ(Import(IMPORT_ADD, path), IMPORT_DONE);
-    EXPECT_NE(PatientHitsTable[16], nullptr);
+    EXPECT_NE(Results.PatientHitsTable[16], nullptr);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -356,13 +356,13 @@ TEST_F(ImportTest, TheRealOpenDialogImportsTheNameTyped) {
         ASSERT_TRUE(answer.seen) << "no open dialog came up";
         EXPECT_EQ(answer.owner.load(), dialog);
     }
-    EXPECT_EQ(PatientsWithHits, 4);
+    EXPECT_EQ(Results.PatientsWithHits, 4);
     {
         DialogAnswerer answer(exported);
         ImportResults(dialog, IDC_RESULT_LIST, IMPORT_SUBTRACT);
         answer.thread.join();
     }
-    EXPECT_EQ(PatientsWithHits, 0);
+    EXPECT_EQ(Results.PatientsWithHits, 0);
     // Cancel: nothing changes, the list is not even filled again.
     PutRecord(1, 1, 0, 0, "");
     {
@@ -371,7 +371,7 @@ TEST_F(ImportTest, TheRealOpenDialogImportsTheNameTyped) {
         cancel.thread.join();
         ASSERT_TRUE(cancel.seen);
     }
-    EXPECT_EQ(PatientsWithHits, 1);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_RESULT_LIST, LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_TRUE(g_boxes.empty());
 }

@@ -77,12 +77,12 @@ class MainLayoutTest : public ::testing::Test {
         int edges[4] = {0, 0, 0, 0};
         ASSERT_EQ(SendMessageA(GetDlgItem(dialog, IDC_STATUS_BAR), SB_GETPARTS, 4, (LPARAM)edges), 4);
         EXPECT_EQ(edges[3], W);
-        EXPECT_EQ(edges[3] - edges[2], StatusPartWidths[3]);
-        if (StatusPartWidths[0] + StatusPartWidths[1] + StatusPartWidths[3] <= W) {
-            EXPECT_EQ(edges[0], StatusPartWidths[0]);
-            EXPECT_EQ(edges[1], StatusPartWidths[0] + StatusPartWidths[1]);
+        EXPECT_EQ(edges[3] - edges[2], Layout.StatusPartWidths[3]);
+        if (Layout.StatusPartWidths[0] + Layout.StatusPartWidths[1] + Layout.StatusPartWidths[3] <= W) {
+            EXPECT_EQ(edges[0], Layout.StatusPartWidths[0]);
+            EXPECT_EQ(edges[1], Layout.StatusPartWidths[0] + Layout.StatusPartWidths[1]);
         } else { // too narrow: the cabinet and path parts are cut short before the version
-            EXPECT_EQ(StatusPartWidths[2], 0);
+            EXPECT_EQ(Layout.StatusPartWidths[2], 0);
             EXPECT_LE(edges[0], edges[1]);
             EXPECT_EQ(edges[1], edges[2]);
         }
@@ -132,13 +132,13 @@ TEST_F(MainLayoutTest, StatusPartsAreMeasuredTextPlusMargin) {
         GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &size);
         return size.cx * 96 / dpi;
     };
-    const int w0 = measure(std::string("Chemin : ") + CabinetsRoot) + 10;
-    const int w1 = measure(std::string("Cabinet : ") + CabinetName) + 10;
+    const int w0 = measure(std::string("Chemin : ") + Host.CabinetsRoot) + 10;
+    const int w1 = measure(std::string("Cabinet : ") + Host.CabinetName) + 10;
     const int w3 = measure("v 4.0") + 30;
     ReleaseDC(bar, dc);
-    EXPECT_EQ(StatusPartWidths[0], w0);
-    EXPECT_EQ(StatusPartWidths[1], w1);
-    EXPECT_EQ(StatusPartWidths[3], w3);
+    EXPECT_EQ(Layout.StatusPartWidths[0], w0);
+    EXPECT_EQ(Layout.StatusPartWidths[1], w1);
+    EXPECT_EQ(Layout.StatusPartWidths[3], w3);
     int edges[4];
     SendMessageA(bar, SB_GETPARTS, 4, (LPARAM)edges);
     EXPECT_EQ(edges[0], w0);
@@ -151,11 +151,11 @@ TEST_F(MainLayoutTest, StatusPartsAreMeasuredTextPlusMargin) {
     SendMessageA(bar, SB_GETPARTS, 4, (LPARAM)edges);
     EXPECT_EQ(edges[1], w0 + w1);
     EXPECT_EQ(edges[3], 1150 - (1200 - (r.right - r.left)));
-    EXPECT_EQ(StatusPartWidths[0], w0);
-    EXPECT_EQ(StatusPartWidths[1], w1);
-    EXPECT_EQ(StatusPartWidths[3], w3);
+    EXPECT_EQ(Layout.StatusPartWidths[0], w0);
+    EXPECT_EQ(Layout.StatusPartWidths[1], w1);
+    EXPECT_EQ(Layout.StatusPartWidths[3], w3);
     EXPECT_EQ(StatusText(dialog, 3), "v 4.0");
-    EXPECT_EQ(StatusText(dialog, 0), std::string("Chemin : ") + CabinetsRoot);
+    EXPECT_EQ(StatusText(dialog, 0), std::string("Chemin : ") + Host.CabinetsRoot);
 }
 
 TEST_F(MainLayoutTest, MinimiseRestoreAndMaximise) {
@@ -188,11 +188,12 @@ TEST_F(MainLayoutTest, LayoutBeforeTheControlsExistChangesNothing) {
     HWND bare = CreateWindowExA(0, "#32770", "bare", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
     ASSERT_NE(bare, (HWND)NULL);
-    int before[4] = {StatusPartWidths[0], StatusPartWidths[1], StatusPartWidths[2], StatusPartWidths[3]};
+    int before[4] = {Layout.StatusPartWidths[0], Layout.StatusPartWidths[1], Layout.StatusPartWidths[2],
+                     Layout.StatusPartWidths[3]};
     LayoutMainWindow(bare);
     LayoutStatusBar(bare);
     for (int i = 0; i < 4; i++)
-        EXPECT_EQ(StatusPartWidths[i], before[i]);
+        EXPECT_EQ(Layout.StatusPartWidths[i], before[i]);
     DestroyWindow(bare);
 }
 

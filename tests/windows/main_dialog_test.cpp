@@ -29,9 +29,9 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         DestroyMainWindow(dialog);
         UninstallRecorders();
-        SearchControl.running.store(0);
-        SearchControl.cancelRequest.store(0);
-        SearchControl.starting.store(0);
+        SearchShared.SearchControl.running.store(0);
+        SearchShared.SearchControl.cancelRequest.store(0);
+        SearchShared.SearchControl.starting.store(0);
     }
     std::string Text(int id) {
         char buf[260] = "";
@@ -60,16 +60,16 @@ TEST_F(MainWindowTest, OpensWithItsInitialState) {
     ASSERT_NE(bar, (HWND)NULL);
     EXPECT_EQ(GetParent(bar), dialog);
     EXPECT_TRUE(IsWindowVisible(bar));
-    ASSERT_NE(CabinetsRoot[0], 0) << "the prefix's registry names no cabinets root";
-    ASSERT_NE(CabinetName[0], 0);
-    EXPECT_EQ(StatusText(dialog, 0), std::string("Chemin : ") + CabinetsRoot);
-    EXPECT_EQ(StatusText(dialog, 1), std::string("Cabinet : ") + CabinetName);
+    ASSERT_NE(Host.CabinetsRoot[0], 0) << "the prefix's registry names no cabinets root";
+    ASSERT_NE(Host.CabinetName[0], 0);
+    EXPECT_EQ(StatusText(dialog, 0), std::string("Chemin : ") + Host.CabinetsRoot);
+    EXPECT_EQ(StatusText(dialog, 1), std::string("Cabinet : ") + Host.CabinetName);
     EXPECT_EQ(StatusText(dialog, 2), "");
     EXPECT_EQ(StatusText(dialog, 3), "v 4.0");
     EXPECT_EQ(SendMessageA(bar, SB_GETPARTS, 0, 0), 4);
 
     // The prefix holds a known host version and a cabinet that opens: no message at all.
-    EXPECT_EQ(HostApiLevel, 2);
+    EXPECT_EQ(Host.HostApiLevel, 2);
     for (const RecordedBox& b : g_boxes)
         ADD_FAILURE() << "unexpected message: " << b.text;
 
@@ -117,20 +117,20 @@ TEST_F(MainWindowTest, EscapeAndIdleCommandsDoNotClose) {
 }
 
 TEST_F(MainWindowTest, CloseIsDeferredWhileASearchRuns) {
-    SearchControl.running.store(1);
+    SearchShared.SearchControl.running.store(1);
     EXPECT_EQ(Proc(WM_CLOSE, 0, 0), TRUE);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
     PumpMessages(dialog, 30);
     EXPECT_TRUE(IsWindowVisible(dialog));
     // "Annuler" before the run stops turns the close into a plain cancel.
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_STOP);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_STOP);
     EXPECT_TRUE(IsWindowVisible(dialog));
     // The close box path (WM_SYSCOMMAND SC_CLOSE) defers the same way.
     SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     PumpMessages(dialog, 30);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
     // The run ends and posts WM_CLOSE, which now finds the window idle.
     EXPECT_EQ(SearchRunFinish(), 1);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -139,19 +139,19 @@ TEST_F(MainWindowTest, CloseIsDeferredWhileASearchRuns) {
 }
 
 TEST_F(MainWindowTest, CloseDuringTheLaunchIntervalWaitsForTheRun) {
-    SearchControl.starting.store(1);
+    SearchShared.SearchControl.starting.store(1);
     EXPECT_EQ(Proc(WM_CLOSE, 0, 0), TRUE);
     PumpMessages(dialog, 20); // the retries go round
     EXPECT_TRUE(IsWindowVisible(dialog));
     // A second "Lancer" in the interval starts nothing.
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
-    EXPECT_EQ(SearchControl.starting.load(), 1);
-    EXPECT_EQ(SearchControl.running.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.starting.load(), 1);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
     // The run comes up: the retried close becomes a deferred one.
     SearchRunBegin();
     PumpMessages(dialog, 20);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_AND_CLOSE);
     EXPECT_EQ(SearchRunFinish(), 1);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     PumpMessages(dialog, 20);
@@ -179,25 +179,25 @@ TEST_F(MainWindowTest, LancerStartsOneRunAndASecondPressCancelsIt) {
     // Pressed again at once: in the launch interval it starts nothing; once the run is up it is a
     // cancel request. Either way one run only.
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
-    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchControl.starting.load() == 0; }));
+    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchShared.SearchControl.starting.load() == 0; }));
     // The run ends (completed, or cancelled by the second press) and lowers `running` and the
     // button's label.
-    ASSERT_TRUE(PumpUntil(dialog, 60000, [] { return SearchControl.running.load() == 0; }))
+    ASSERT_TRUE(PumpUntil(dialog, 60000, [] { return SearchShared.SearchControl.running.load() == 0; }))
         << "the search did not end";
     PumpMessages(dialog, 50);
     EXPECT_EQ(Text(IDC_LAUNCH), "Lancer");
-    EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_PRESCRIPTIONS);
+    EXPECT_EQ(SearchShared.lastSearchMode.load(), SEARCH_MODE_PRESCRIPTIONS);
 }
 
 TEST_F(MainWindowTest, CloseDuringARealRunClosesWhenItEnds) {
     Proc(WM_COMMAND, IDC_LAUNCH, 0);
-    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchControl.starting.load() == 0; }));
+    ASSERT_TRUE(PumpUntil(dialog, 30000, [] { return SearchShared.SearchControl.starting.load() == 0; }));
     SendMessageA(dialog, WM_CLOSE, 0, 0); // deferred (or immediate, if the run was already over)
     ASSERT_TRUE(PumpUntil(dialog, 60000, [&] { return !IsWindowVisible(dialog); }))
         << "the window did not close after the run";
-    EXPECT_EQ(SearchControl.running.load(), 0);
+    EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -205,14 +205,14 @@ TEST_F(MainWindowTest, OuvrirIsRefusedDuringASearchAndWithoutASelection) {
     const std::string searching = "La recherche doit \xEAtre termin\xE9"
                                   "e pour visualiser les \xE9l\xE9ments";
     const std::string nothing = "Aucun \xE9l\xE9ment n'est s\xE9lectionn\xE9";
-    SearchControl.running.store(1);
+    SearchShared.SearchControl.running.store(1);
     Proc(WM_COMMAND, IDC_OPEN, 0);
-    SearchControl.running.store(0);
+    SearchShared.SearchControl.running.store(0);
     Proc(WM_COMMAND, IDC_OPEN, 0);
     // The launch interval counts as a search.
-    SearchControl.starting.store(1);
+    SearchShared.SearchControl.starting.store(1);
     Proc(WM_COMMAND, IDC_OPEN, 0);
-    SearchControl.starting.store(0);
+    SearchShared.SearchControl.starting.store(0);
     ASSERT_EQ(g_boxes.size(), 3u);
     EXPECT_EQ(g_boxes[0].text, searching);
     EXPECT_EQ(g_boxes[1].text, nothing);
@@ -304,9 +304,9 @@ TEST_F(MainWindowRowsTest, DoubleClickOpensLikeOuvrir) {
 
 TEST_F(MainWindowRowsTest, ASelectedRowDoesNotLiftTheRefusalDuringASearch) {
     Select(0);
-    SearchControl.running.store(1);
+    SearchShared.SearchControl.running.store(1);
     Proc(WM_COMMAND, IDC_OPEN, 0);
-    SearchControl.running.store(0);
+    SearchShared.SearchControl.running.store(0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_NE(g_boxes[0].text.find("La recherche doit"), std::string::npos);
     EXPECT_TRUE(g_viewerCaptions.empty());
@@ -441,12 +441,12 @@ TEST_F(MainWindowTest, PopupMenusOpenTenPixelsBelowThePointer) {
         EXPECT_EQ(g_menuSeen.ids, c.ids) << c.button;
     }
     // Offered during a search as well.
-    SearchControl.running.store(1);
+    SearchShared.SearchControl.running.store(1);
     g_menuSeen = MenuSeen();
     UINT_PTR timer = SetTimer(NULL, 0, 50, DismissMenu);
     Proc(WM_COMMAND, IDC_EXPORT, 0);
     KillTimer(NULL, timer);
-    SearchControl.running.store(0);
+    SearchShared.SearchControl.running.store(0);
     EXPECT_TRUE(g_menuSeen.seen);
     PumpMessages(dialog, 20);
     EXPECT_TRUE(g_boxes.empty());

@@ -42,8 +42,8 @@ int FailingRecordAllocator(int grow, size_t bytes) {
 
 void ReleaseWholeTable() {
     for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-        ReleasePatientHits(PatientHitsTable[i]);
-        PatientHitsTable[i] = NULL;
+        ReleasePatientHits(Results.PatientHitsTable[i]);
+        Results.PatientHitsTable[i] = NULL;
     }
     ClearHitTable();
 }
@@ -115,9 +115,9 @@ TEST_F(MatchDocumentTest, MatchingDocumentIsRecordedAndItsHandleFreed) {
     ASSERT_FALSE(IsFreed(doc));
     MatchDocument(doc, "ete", header.data(), 5001, 1, 0);
     EXPECT_TRUE(IsFreed(doc));
-    EXPECT_EQ(OccurrenceTotal, 1);
-    EXPECT_EQ(PatientsWithHits, 1);
-    PatientHits* r = PatientHitsTable[1234];
+    EXPECT_EQ(Results.OccurrenceTotal, 1);
+    EXPECT_EQ(Results.PatientsWithHits, 1);
+    PatientHits* r = Results.PatientHitsTable[1234];
     ASSERT_NE(r, (PatientHits*)NULL);
     EXPECT_EQ(r->occurrenceCount, 1);
     EXPECT_EQ(r->hits[0].key, 5001u);
@@ -131,8 +131,8 @@ TEST_F(MatchDocumentTest, DocumentThatDoesNotMatchIsFreedToo) {
     HGLOBAL doc = MovableText("<text>Aspirine</text><velarine_data>FORM</velarine_data>");
     MatchDocument(doc, "aspirine", header.data(), 1, 0, 1); // form data only: no match
     EXPECT_TRUE(IsFreed(doc));
-    EXPECT_EQ(OccurrenceTotal, 0);
-    EXPECT_EQ(PatientHitsTable[7], (PatientHits*)NULL);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
+    EXPECT_EQ(Results.PatientHitsTable[7], (PatientHits*)NULL);
 }
 
 TEST_F(MatchDocumentTest, HandleThatCannotBeLockedIsStillFreed) {
@@ -143,13 +143,13 @@ TEST_F(MatchDocumentTest, HandleThatCannotBeLockedIsStillFreed) {
     ASSERT_EQ(GlobalLock(doc), (void*)NULL);
     MatchDocument(doc, "a", header.data(), 1, 0, 0);
     EXPECT_TRUE(SlotReused(doc));
-    EXPECT_EQ(OccurrenceTotal, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
 }
 
 TEST_F(MatchDocumentTest, NullHandleIsIgnored) {
     auto header = Header(7, "Dr A");
     MatchDocument(NULL, "a", header.data(), 1, 0, 0);
-    EXPECT_EQ(OccurrenceTotal, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
     EXPECT_TRUE(g_searchBoxes.empty());
 }
 
@@ -160,12 +160,12 @@ TEST_F(MatchDocumentTest, TextWithoutTerminatorEndsInsideItsBlock) {
     ASSERT_EQ(GlobalSize(doc), bytes.size());
     MatchDocument(doc, "xy", header.data(), 1, 0, 0);
     EXPECT_TRUE(IsFreed(doc));
-    EXPECT_EQ(OccurrenceTotal, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 1);
     // The last byte of the block becomes the terminator, so "xyz" is not found.
     doc = MovableBlock(bytes);
     MatchDocument(doc, "xyz", header.data(), 2, 0, 0);
     EXPECT_TRUE(IsFreed(doc));
-    EXPECT_EQ(OccurrenceTotal, 1);
+    EXPECT_EQ(Results.OccurrenceTotal, 1);
 }
 
 TEST_F(MatchDocumentTest, DroppedResultShowsTheErrorBoxAndTheRunGoesOn) {
@@ -179,15 +179,15 @@ TEST_F(MatchDocumentTest, DroppedResultShowsTheErrorBoxAndTheRunGoesOn) {
     EXPECT_EQ(g_searchBoxes[0].text, "Erreur d'allocation m\xe9moire, r\xe9sultat ignor\xe9");
     EXPECT_EQ(g_searchBoxes[0].caption, "Sondrel");
     EXPECT_EQ(g_searchBoxes[0].style, (UINT)MB_ICONERROR);
-    EXPECT_EQ(OccurrenceTotal, 1);
-    EXPECT_EQ(PatientHitsTable[9], (PatientHits*)NULL);
+    EXPECT_EQ(Results.OccurrenceTotal, 1);
+    EXPECT_EQ(Results.PatientHitsTable[9], (PatientHits*)NULL);
 
     SondrelObserveAllocations(NULL);
     doc = MovableText("<text>abc</text>");
     MatchDocument(doc, "abc", header.data(), 2, 0, 0);
-    EXPECT_EQ(OccurrenceTotal, 2);
-    ASSERT_NE(PatientHitsTable[9], (PatientHits*)NULL);
-    EXPECT_EQ(PatientHitsTable[9]->hits[0].key, 2u);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
+    ASSERT_NE(Results.PatientHitsTable[9], (PatientHits*)NULL);
+    EXPECT_EQ(Results.PatientHitsTable[9]->hits[0].key, 2u);
     EXPECT_EQ(g_searchBoxes.size(), 1u);
 }
 

@@ -61,7 +61,7 @@ class PatientIdentityTest : public SearchRunFixture {
         AddHit(RecordForPatient(20), 0x07D30404u, "Dr B", 22, 1);
         AddHit(RecordForPatient(30), 0x07D40404u, "Dr C", 31, 1);
         AddHit(RecordForPatient(40), 0, "", 41, 1);
-        OccurrenceTotal = 5;
+        Results.OccurrenceTotal = 5;
     }
     // Fills the list with the tables opened and locked, as a run ends.
     void Fill() { FillWithHostTables(dialog_); }
@@ -121,8 +121,8 @@ TEST_F(PatientIdentityTest, UnknownAndEmptyNamedPatientsShowOneSpaceAndComeBackF
     Rows shown = AllRows();
     ExportAndImportIntoEmptyResults();
     EXPECT_EQ(AllRows(), shown);
-    EXPECT_EQ(PatientsWithHits, 4);
-    EXPECT_EQ(OccurrenceTotal, 5);
+    EXPECT_EQ(Results.PatientsWithHits, 4);
+    EXPECT_EQ(Results.OccurrenceTotal, 5);
 }
 
 // A host that fills the name fields to their last byte, without terminator: the list, the viewer's
@@ -157,9 +157,9 @@ TEST_F(PatientIdentityTest, NamesFillingTheirFieldsAgreeInTheListTheViewerAndThe
     EXPECT_EQ(Cell(3, 1), " ") << "the unknown patient's record is not touched by the host";
 
     g_caption = "<no viewer>";
-    snprintf(LastSearchText, sizeof LastSearchText, "aspirine");
+    snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "aspirine");
     UINT_PTR timer = SetTimer(NULL, 0, 50, ReadCaptionAndClose);
-    OpenDocumentViewer(dialog_, PatientHitsTable[10], 0);
+    OpenDocumentViewer(dialog_, Results.PatientHitsTable[10], 0);
     KillTimer(NULL, timer);
     EXPECT_EQ(g_caption, padded + " - 1 occurence - aspirine");
 
@@ -176,7 +176,7 @@ TEST_F(PatientIdentityTest, DocumentTypesAreComparedOnTheirLowSixteenBits) {
     SetDlgItemTextA(dialog_, IDC_SEARCH_TEXT, "aspirine");
     RunAndWait();
     EXPECT_EQ(Column(0), (Cells{"10", "20", "30"}));
-    EXPECT_EQ(OccurrenceTotal, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 3);
 }
 
 TEST_F(PatientIdentityTest, ReadsThatFillNothingLeaveNoValueOfThePreviousRead) {
@@ -194,11 +194,11 @@ TEST_F(PatientIdentityTest, ReadsThatFillNothingLeaveNoValueOfThePreviousRead) {
     ChooseMode(IDC_RADIO_LETTERS);
     SetDlgItemTextA(dialog_, IDC_SEARCH_TEXT, "aspirine");
     RunAndWait();
-    ASSERT_NE(PatientHitsTable[10], nullptr);
-    EXPECT_EQ(PatientHitsTable[10]->occurrenceCount, 1);
-    ASSERT_NE(PatientHitsTable[30], nullptr);
-    EXPECT_EQ(PatientHitsTable[30]->occurrenceCount, 1);
-    EXPECT_EQ(PatientHitsTable[20], nullptr) << "its header was never read";
+    ASSERT_NE(Results.PatientHitsTable[10], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[10]->occurrenceCount, 1);
+    ASSERT_NE(Results.PatientHitsTable[30], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[30]->occurrenceCount, 1);
+    EXPECT_EQ(Results.PatientHitsTable[20], nullptr) << "its header was never read";
 }
 
 // Refuses the insertion of the row that carries one record; everything else goes to the list.
@@ -214,14 +214,14 @@ TEST_F(PatientIdentityTest, ARowTheListRefusesReleasesItsRecordAndIsNotCounted) 
     WriteCabinet(kCabinet);
     OpenWindow(2);
     PutHits();
-    g_refusedRecord = (LPARAM)PatientHitsTable[20];
+    g_refusedRecord = (LPARAM)Results.PatientHitsTable[20];
     g_listProc = (WNDPROC)SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)RefusingListProc);
     Fill();
     SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)g_listProc);
     EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));
-    EXPECT_EQ(PatientHitsTable[20], nullptr) << "released with its slot emptied";
-    EXPECT_EQ(PatientsWithHits, 3);
-    EXPECT_EQ(OccurrenceTotal, 3);
+    EXPECT_EQ(Results.PatientHitsTable[20], nullptr) << "released with its slot emptied";
+    EXPECT_EQ(Results.PatientsWithHits, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 3);
     std::string summary = StatusText(dialog_, 2);
     EXPECT_EQ(summary.substr(0, 21), "3 occ. - 3 Patients (") << summary;
 }
@@ -238,12 +238,12 @@ TEST_F(PatientIdentityTest, ACancelLeftOverFromAnEndedRunIsNotTheImportsSummary)
               EXPORT_DONE);
     files_.push_back(path);
     // "Annuler" pressed as the run ended: the request stays with no run to take it.
-    SearchControl.cancelRequest.store(CANCEL_STOP);
-    ASSERT_EQ(SearchControl.running.load(), 0);
+    SearchShared.SearchControl.cancelRequest.store(CANCEL_STOP);
+    ASSERT_EQ(SearchShared.SearchControl.running.load(), 0);
     EXPECT_EQ(ImportResultsFromPath(dialog_, IDC_RESULT_LIST, IMPORT_ADD, path.c_str()), IMPORT_DONE);
     std::string summary = StatusText(dialog_, 2);
     EXPECT_EQ(summary.substr(0, 22), "10 occ. - 4 Patients (") << summary;
-    EXPECT_EQ(SearchControl.cancelRequest.load(), CANCEL_NONE);
+    EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), CANCEL_NONE);
 }
 
 } // namespace

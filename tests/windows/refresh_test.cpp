@@ -123,8 +123,8 @@ class CatalogueRefreshTest : public ::testing::Test {
         SetEnvironmentVariableA("http_proxy", NULL);
         SetEnvironmentVariableA("HTTP_PROXY", NULL);
         PublishFormCatalogue(BuiltinFormCatalogue());
-        savedIndexUrl = FormIndexUrl;
-        CatalogueRefreshStarted = 1; // dialogs created here start no refresh unless a test asks
+        savedIndexUrl = Catalogue.FormIndexUrl;
+        Catalogue.CatalogueRefreshStarted = 1; // dialogs created here start no refresh unless a test asks
         ASSERT_TRUE(server.Start()) << "loopback server: " << WSAGetLastError();
         sink = CreateSink();
         ASSERT_NE(sink, (HWND)NULL);
@@ -136,7 +136,7 @@ class CatalogueRefreshTest : public ::testing::Test {
         server.Stop();
         DestroyWindow(sink);
         DeleteFileA(scratch.c_str());
-        FormIndexUrl = savedIndexUrl;
+        Catalogue.FormIndexUrl = savedIndexUrl;
         // The next tests (and the other suites) start from the built-in catalogue again.
         PublishFormCatalogue(BuiltinFormCatalogue());
     }
@@ -426,13 +426,13 @@ TEST_F(CatalogueRefreshTest, FirstFillStartsOneRefreshThread) {
     // Static: a refresh thread left behind by a failed check may still read it.
     static std::string index;
     index = server.Url("/doc/formulon/sondrel.txt");
-    FormIndexUrl = index.c_str();
+    Catalogue.FormIndexUrl = index.c_str();
 
     InstallRecorders();
-    CatalogueRefreshStarted = 0;
+    Catalogue.CatalogueRefreshStarted = 0;
     HWND dialog = CreateMainWindow(); // its initialisation fills the chooser and starts the thread
     ASSERT_NE(dialog, (HWND)NULL);
-    EXPECT_EQ(CatalogueRefreshStarted, 1);
+    EXPECT_EQ(Catalogue.CatalogueRefreshStarted, 1);
     HWND combo = GetDlgItem(dialog, IDC_FORM_CHOOSER);
     DWORD start = GetTickCount();
     while (SendMessageA(combo, CB_GETCOUNT, 0, 0) != 3 && GetTickCount() - start < 10000)

@@ -84,9 +84,9 @@ class AllocationFailureTest : public SearchRunFixture {
         return rows;
     }
     void ExpectIdle() {
-        EXPECT_EQ(SearchControl.running.load(), 0);
-        EXPECT_EQ(SearchControl.starting.load(), 0);
-        EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.starting.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0);
         EXPECT_EQ(ControlText(IDC_LAUNCH), "Lancer");
     }
     void ExpectOneAllocationBox() {
@@ -112,7 +112,7 @@ TEST_F(AllocationFailureTest, RunWithoutItsOwnBlockKeepsThePreviousResults) {
     ExpectIdle();
     EXPECT_EQ(Rows(), kFound);
     EXPECT_EQ(RowRecord(0), first);
-    EXPECT_EQ(PatientHitsTable[10], first);
+    EXPECT_EQ(Results.PatientHitsTable[10], first);
     EXPECT_EQ(StatusText(dialog_, 2), status);
     EXPECT_EQ(SondrelLiveBlocks(), live);
 }
@@ -126,7 +126,7 @@ TEST_F(AllocationFailureTest, KeyListsThatCannotBeAllocatedEndTheRunCancelled) {
         ExpectOneAllocationBox();
         ExpectIdle();
         EXPECT_EQ(RowCount(), 0) << n;
-        EXPECT_EQ(PatientsWithHits, 0) << n;
+        EXPECT_EQ(Results.PatientsWithHits, 0) << n;
         EXPECT_EQ(StatusText(dialog_, 2), "Annul\xe9 !") << n;
         EXPECT_EQ(SondrelLiveBlocks(), live) << n;
     }
@@ -155,7 +155,7 @@ TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
         for (int r = 0; r < RowCount(); r++) {
             PatientHits* record = RowRecord(r);
             ASSERT_NE(record, nullptr);
-            EXPECT_EQ(PatientHitsTable[record->patientNumber], record);
+            EXPECT_EQ(Results.PatientHitsTable[record->patientNumber], record);
             blocks += (record->hits != NULL ? 2 : 1) + (record->rowTexts != NULL ? 1 : 0);
         }
         EXPECT_EQ(SondrelLiveBlocks(), live + blocks) << n;
@@ -169,8 +169,8 @@ TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
     RunFailingAt(calls);
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|Régime général", "20|1|"}));
-    EXPECT_EQ(PatientsWithHits, 2);
-    EXPECT_EQ(PatientHitsTable[30], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 2);
+    EXPECT_EQ(Results.PatientHitsTable[30], nullptr);
 }
 
 TEST_F(AllocationFailureTest, FaultyHostKeyCountsEndTheRunOrAreTakenAsNone) {
@@ -249,28 +249,30 @@ TEST_F(SortFailureTest, SortWithoutItsSnapshotChangesNothing) {
         cell.pszText = (LPSTR)authors.c_str();
         SendMessageA(List(), LVM_SETITEMTEXTA, index, (LPARAM)&cell);
     }
-    LastSortColumn = 0;
-    memset(SortDirections, 0, RESULT_COLUMN_COUNT);
-    SortDirections[6] = 1; // descending
+    Sort.LastSortColumn = 0;
+    memset(Sort.SortDirections, 0, RESULT_COLUMN_COUNT);
+    Sort.SortDirections[6] = 1; // descending
     long calls = SondrelAllocationCalls();
-    SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 6);
+    SortByColumn(dialog_, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, 6);
     calls = SondrelAllocationCalls() - calls;
     ASSERT_EQ(calls, 3);          // offsets, pool, one growth
     EXPECT_EQ(Cell(0, 0), "119"); // "ttt..." first
-    EXPECT_EQ(LastSortColumn, 6);
-    SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 0); // column 6 loses its image
+    EXPECT_EQ(Sort.LastSortColumn, 6);
+    SortByColumn(dialog_, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn,
+                 0); // column 6 loses its image
     ASSERT_EQ(HeaderImage(6), SORT_IMAGE_NONE);
     for (long n = 1; n <= calls; n++) {
         std::vector<std::string> before = Order();
-        SortDirections[6] = 1;
+        Sort.SortDirections[6] = 1;
         SondrelFailAllocationAt(n);
-        SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, 6);
+        SortByColumn(dialog_, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, 6);
         SondrelFailAllocationAt(0);
         EXPECT_EQ(Order(), before) << n;
-        EXPECT_EQ(SortDirections[6], 1) << n;
-        EXPECT_EQ(LastSortColumn, 0) << n;
+        EXPECT_EQ(Sort.SortDirections[6], 1) << n;
+        EXPECT_EQ(Sort.LastSortColumn, 0) << n;
         EXPECT_EQ(HeaderImage(6), SORT_IMAGE_NONE) << n;
-        EXPECT_EQ(HeaderImage(0), SortDirections[0] != 0 ? SORT_IMAGE_ASCENDING : SORT_IMAGE_DESCENDING) << n;
+        EXPECT_EQ(HeaderImage(0), Sort.SortDirections[0] != 0 ? SORT_IMAGE_ASCENDING : SORT_IMAGE_DESCENDING)
+            << n;
         EXPECT_EQ(SondrelLiveBlocks(), live) << n;
     }
     EXPECT_TRUE(g_boxes.empty());
@@ -278,15 +280,15 @@ TEST_F(SortFailureTest, SortWithoutItsSnapshotChangesNothing) {
 
 TEST_F(SortFailureTest, WindowWithoutSortDirectionsSortsNothing) {
     RunFailingAt(0);
-    LastSortColumn = 0;
-    unsigned char* saved = SortDirections;
-    SortDirections = NULL;
+    Sort.LastSortColumn = 0;
+    unsigned char* saved = Sort.SortDirections;
+    Sort.SortDirections = NULL;
     HWND first = dialog_;
     SondrelFailAllocationAt(1); // the sort directions of a new window
     dialog_ = CreateMainWindow();
     SondrelFailAllocationAt(0);
     ASSERT_NE(dialog_, (HWND)NULL);
-    EXPECT_EQ(SortDirections, nullptr);
+    EXPECT_EQ(Sort.SortDirections, nullptr);
     EXPECT_TRUE(g_boxes.empty());
     // A header click on the new window's list, filled with the same results: nothing happens.
     {
@@ -305,12 +307,12 @@ TEST_F(SortFailureTest, WindowWithoutSortDirectionsSortsNothing) {
     click.iSubItem = 3;
     SendMessageA(dialog_, WM_NOTIFY, IDC_RESULT_LIST, (LPARAM)&click);
     EXPECT_EQ(Order(), std::vector<std::string>({"10", "20", "30"}));
-    EXPECT_EQ(LastSortColumn, 0);
+    EXPECT_EQ(Sort.LastSortColumn, 0);
     EXPECT_EQ(HeaderImage(3), image);
     SendDlgItemMessageA(dialog_, IDC_RESULT_LIST, LVM_DELETEALLITEMS, 0, 0);
     DestroyMainWindow(dialog_);
     dialog_ = first;
-    SortDirections = saved;
+    Sort.SortDirections = saved;
 }
 
 // ---- the import ----------------------------------------------------------------------------------
@@ -398,7 +400,7 @@ TEST_F(ImportFailureTest, RecordThatCannotBeAllocatedDropsItsLineAndKeepsTheResu
     ASSERT_EQ(g_boxes.size(), 1u) << "the allocation box, and no prompt for the dropped line";
     EXPECT_EQ(g_boxes[0].text, kAllocationBox);
     EXPECT_EQ(Rows(), std::vector<std::string>({"10|3|Régime général", "20|1|", "30|1|"}));
-    EXPECT_EQ(PatientHitsTable[40], nullptr);
+    EXPECT_EQ(Results.PatientHitsTable[40], nullptr);
     EXPECT_EQ(SondrelLiveBlocks(), live - 1); // patient 10's hits went with the import, as always
 }
 

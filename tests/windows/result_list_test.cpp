@@ -46,7 +46,7 @@ class ResultListTest : public SearchRunFixture {
         AddHit(RecordForPatient(10), 0x07D60505u /* 05/05/2006 */, "Dr A", 4, 0);
         AddHit(RecordForPatient(40), 0, "Dr D", 5, 0);
         AddHit(RecordForPatient(20), 0x07D5030Fu /* 15/03/2005 */, "Dr B", 6, 1);
-        OccurrenceTotal = 6;
+        Results.OccurrenceTotal = 6;
     }
     // Fills the list with the tables opened and locked as a run does.
     void Fill(DWORD startTick = GetTickCount()) { FillWithHostTables(dialog_, startTick); }
@@ -104,9 +104,9 @@ TEST_F(ResultListTest, ColumnsIconsAndSortBytesAreSetUpAtInitialisation) {
     EXPECT_TRUE(SendMessageA(List(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
     EXPECT_NE(SendMessageA(dialog_, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_NE(SendMessageA(dialog_, WM_GETICON, ICON_BIG, 0), 0);
-    ASSERT_NE(SortDirections, nullptr);
+    ASSERT_NE(Sort.SortDirections, nullptr);
     for (int i = 0; i < 9; i++)
-        EXPECT_EQ(SortDirections[i], 0) << i;
+        EXPECT_EQ(Sort.SortDirections[i], 0) << i;
 }
 
 TEST_F(ResultListTest, RowsComeInPatientOrderWithEveryCellFormatted) {
@@ -119,7 +119,7 @@ TEST_F(ResultListTest, RowsComeInPatientOrderWithEveryCellFormatted) {
     EXPECT_EQ(Column(0), (Cells{"10", "20", "30", "40"}));
     for (int r = 0; r < 4; r++) {
         ASSERT_NE(RowRecord(r), nullptr);
-        EXPECT_EQ(RowRecord(r), PatientHitsTable[atoi(Cell(r, 0).c_str())]) << r;
+        EXPECT_EQ(RowRecord(r), Results.PatientHitsTable[atoi(Cell(r, 0).c_str())]) << r;
         EXPECT_EQ(RowRecord(r)->patientNumber, atoi(Cell(r, 0).c_str()));
     }
     /* Patient 40 is unknown to the host: empty names (the cell is "%s %s" of them, one space), empty
@@ -144,7 +144,7 @@ TEST_F(ResultListTest, SchemeComesFromTheSocialInsuranceRecordAtLevelOne) {
     /* 10: "01" -> 1, named. 20: code 2, no ";" after its name. 30: code 3, not in the file.
      * 40: no social-insurance key at all. */
     EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
-    HostApiLevel = 0;
+    Host.HostApiLevel = 0;
     Fill();
     EXPECT_EQ(Column(8), (Cells{"", "", "", ""})) << "an unknown host level reads no scheme";
     ASSERT_EQ(RowCount(), 4) << "a second fill replaces the rows";
@@ -193,7 +193,7 @@ TEST_F(ResultListTest, SummaryCountsRowsAndTimeOrSaysCancelled) {
     AddHit(RecordForPatient(10), 0x07D70304u, "Dr A", 1, 0);
     AddHit(RecordForPatient(10), 0x07D70304u, "Dr A", 2, 0);
     AddHit(RecordForPatient(10), 0x07D70304u, "Dr A", 3, 0);
-    OccurrenceTotal = 3;
+    Results.OccurrenceTotal = 3;
     Fill(GetTickCount() - 2345);
     std::string text = StatusText(dialog_, 2);
     ASSERT_TRUE(StartsWith(text, "3 occ. - 1 Patient (en 2.")) << text;
@@ -203,16 +203,16 @@ TEST_F(ResultListTest, SummaryCountsRowsAndTimeOrSaysCancelled) {
     EXPECT_EQ(text.substr(text.size() - 3), " s)");
 
     AddHit(RecordForPatient(20), 0x07D70304u, "Dr A", 4, 0);
-    OccurrenceTotal = 4;
+    Results.OccurrenceTotal = 4;
     Fill();
     text = StatusText(dialog_, 2);
     EXPECT_TRUE(StartsWith(text, "4 occ. - 2 Patients (en 0.0")) << text;
 
-    SearchControl.cancelRequest.store(1);
+    SearchShared.SearchControl.cancelRequest.store(1);
     Fill();
     EXPECT_EQ(StatusText(dialog_, 2), "Annulé !");
     EXPECT_EQ(RowCount(), 2) << "a cancelled fill still lists the patients";
-    SearchControl.cancelRequest.store(0);
+    SearchShared.SearchControl.cancelRequest.store(0);
 
     ReleaseTable();
     Fill();
@@ -262,7 +262,7 @@ TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread)
     ASSERT_EQ(RowCount(), 4);
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
     EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
-    EXPECT_EQ(RowRecord(3), PatientHitsTable[40]);
+    EXPECT_EQ(RowRecord(3), Results.PatientHitsTable[40]);
     EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "6 occ. - 4 Patients (en ")) << StatusText(dialog_, 2);
 
     /* The rows now own the records: the table lets go of them, and the release frees them. */
@@ -459,9 +459,9 @@ TEST_F(ResultListTest, ARowWhoseTextsCannotBeKeptIsLeftOutAndCountedOut) {
     SondrelFailAllocationAt(0);
     EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "PETIT Léa", " "}));
-    EXPECT_EQ(PatientHitsTable[20], nullptr);
-    EXPECT_EQ(PatientsWithHits, 3);
-    EXPECT_EQ(OccurrenceTotal, 5);
+    EXPECT_EQ(Results.PatientHitsTable[20], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 5);
     EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "5 occ. - 3 Patients (en ")) << StatusText(dialog_, 2);
     EXPECT_EQ(SondrelLiveBlocks(), live - 2 + 3) << "20's record and hits released; three rows' texts kept";
 }

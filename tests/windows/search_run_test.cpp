@@ -72,9 +72,9 @@ class SearchRunTest : public SearchRunFixture {
         return rows;
     }
     void ExpectIdleAfterRun() {
-        EXPECT_EQ(SearchControl.running.load(), 0);
-        EXPECT_EQ(SearchControl.starting.load(), 0);
-        EXPECT_EQ(SearchControl.cancelRequest.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.running.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.starting.load(), 0);
+        EXPECT_EQ(SearchShared.SearchControl.cancelRequest.load(), 0);
         EXPECT_EQ(ControlText(IDC_LAUNCH), "Lancer");
     }
 };
@@ -87,10 +87,10 @@ TEST_F(SearchRunTest, PrescriptionSearchFindsFolderAndFileDocumentsIgnoringCaseA
     Watch();
     Search(IDC_RADIO_PRESCRIPTIONS, "DOLIPRANE");
     ExpectIdleAfterRun();
-    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_PRESCRIPTIONS);
-    EXPECT_STREQ(LastSearchText, "DOLIPRANE") << "kept as typed, not folded";
-    EXPECT_EQ(OccurrenceTotal, 5);
-    EXPECT_EQ(PatientsWithHits, 3);
+    EXPECT_EQ(SearchShared.lastSearchMode.load(), SEARCH_MODE_PRESCRIPTIONS);
+    EXPECT_STREQ(SearchShared.LastSearchText, "DOLIPRANE") << "kept as typed, not folded";
+    EXPECT_EQ(Results.OccurrenceTotal, 5);
+    EXPECT_EQ(Results.PatientsWithHits, 3);
     ASSERT_EQ(Rows(), (RowPairs{{"10", "3"}, {"30", "1"}, {"40", "1"}}));
     /* Patient 10: folder keys 400 and 500 (ascending), then file key 51. */
     PatientHits* p10 = RowRecord(0);
@@ -125,16 +125,16 @@ TEST_F(SearchRunTest, LetterSearchReadsOnlyLettersAndFormModesOnlyFormData) {
     OpenWindow(2);
     Search(IDC_RADIO_LETTERS, "doliprane");
     ExpectIdleAfterRun();
-    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_LETTERS);
+    EXPECT_EQ(SearchShared.lastSearchMode.load(), SEARCH_MODE_LETTERS);
     /* 700 (folder) and 60 (letter file); 800's form data lies outside its text section. */
     EXPECT_EQ(Rows(), (RowPairs{{"10", "1"}, {"20", "1"}}));
     EXPECT_EQ(ProgressMax(), 4 + 2) << "four letters in index 39, two in table 284";
 
     Search(IDC_RADIO_FORM_TEXT, "Doliprane");
-    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_FORM_TEXT);
+    EXPECT_EQ(SearchShared.lastSearchMode.load(), SEARCH_MODE_FORM_TEXT);
     /* 800 (folder) and 61 (file): form data only. */
     EXPECT_EQ(Rows(), (RowPairs{{"20", "1"}, {"30", "1"}}));
-    EXPECT_EQ(OccurrenceTotal, 2);
+    EXPECT_EQ(Results.OccurrenceTotal, 2);
     ExpectIdleAfterRun();
 }
 
@@ -147,9 +147,9 @@ TEST_F(SearchRunTest, FormSearchPutsTheChosenIdIntoTheEditAndSearchesIt) {
         SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)BuiltinFormCatalogue()->entries[i].label);
     SendMessageA(combo, CB_SETCURSEL, 1, 0);
     Search(IDC_RADIO_FORMS, "texte tapé");
-    EXPECT_EQ(lastSearchMode.load(), SEARCH_MODE_FORM);
+    EXPECT_EQ(SearchShared.lastSearchMode.load(), SEARCH_MODE_FORM);
     EXPECT_EQ(ControlText(IDC_SEARCH_TEXT), FormId(1));
-    EXPECT_EQ(std::string(LastSearchText), FormId(1));
+    EXPECT_EQ(std::string(SearchShared.LastSearchText), FormId(1));
     /* 801 has the id in its form data; 802 only in its text section. */
     EXPECT_EQ(Rows(), (RowPairs{{"20", "1"}}));
     ExpectIdleAfterRun();
@@ -158,8 +158,8 @@ TEST_F(SearchRunTest, FormSearchPutsTheChosenIdIntoTheEditAndSearchesIt) {
 TEST_F(SearchRunTest, FormSearchTakesTheIdOfTheLabelShownEvenRightAfterARefresh) {
     WriteCabinet(HandCabinet());
     OpenWindow(2);
-    CatalogueRefreshStarted = 1; // no download thread from this fill
-    FillFormCombo(dialog_);      // the built-in catalogue
+    Catalogue.CatalogueRefreshStarted = 1; // no download thread from this fill
+    FillFormCombo(dialog_);                // the built-in catalogue
     SendMessageA(GetDlgItem(dialog_, IDC_FORM_CHOOSER), CB_SETCURSEL, 1, 0);
     /* A refresh publishes a catalogue in another order; its refill has not arrived yet. */
     static const FormEntry swapped[2] = {{"Autre", "AUTRE_0"}, {"Autre encore", "AUTRE_1"}};
@@ -182,7 +182,7 @@ TEST_F(SearchRunTest, FormSearchWithoutACatalogueEntrySearchesNothing) {
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
     Search(IDC_RADIO_FORMS, "doliprane");
     EXPECT_EQ(RowCount(), 0) << "the previous rows are gone and nothing was found";
-    EXPECT_EQ(OccurrenceTotal, 0);
+    EXPECT_EQ(Results.OccurrenceTotal, 0);
     EXPECT_EQ(ControlText(IDC_SEARCH_TEXT), "doliprane") << "the edit keeps its text";
     ExpectIdleAfterRun();
     /* A selection beyond an empty catalogue. */
@@ -193,7 +193,7 @@ TEST_F(SearchRunTest, FormSearchWithoutACatalogueEntrySearchesNothing) {
     Search(IDC_RADIO_FORMS, "doliprane");
     PublishFormCatalogue(BuiltinFormCatalogue());
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_EQ(LastSearchText[0], 0);
+    EXPECT_EQ(SearchShared.LastSearchText[0], 0);
     ExpectIdleAfterRun();
 }
 
@@ -240,10 +240,10 @@ TEST_F(SearchRunTest, CancelAtTheFirstReportStopsBeforeTheNextDocument) {
     EXPECT_EQ(ProgressPos(), 120);
     EXPECT_EQ(RowCount(), 120);
 
-    Watch([] { SearchControl.cancelRequest.store(CANCEL_STOP); });
+    Watch([] { SearchShared.SearchControl.cancelRequest.store(CANCEL_STOP); });
     Search(IDC_RADIO_PRESCRIPTIONS, "aspirine");
     EXPECT_EQ(ProgressPos(), 3) << "the scan stopped right after the first report";
-    EXPECT_EQ(OccurrenceTotal, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 3);
     EXPECT_EQ(RowCount(), 3) << "the patients found so far are listed";
     EXPECT_EQ(Cell(2, 0), "3");
     EXPECT_EQ(StatusText(dialog_, 2), "Annulé !");
@@ -480,7 +480,7 @@ class GeneratedCabinetTest : public SearchRunFixture {
         std::map<int, RefPatient> expected = Reference(mode, text, &total);
         ASSERT_GT(total, 0) << "the reference finds nothing for " << text;
         Search(radio, text);
-        EXPECT_EQ(OccurrenceTotal, total) << text;
+        EXPECT_EQ(Results.OccurrenceTotal, total) << text;
         ASSERT_EQ(RowCount(), (int)expected.size()) << text;
         int row = 0;
         for (const auto& e : expected) {

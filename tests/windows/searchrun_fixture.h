@@ -114,7 +114,7 @@ class SearchRunFixture : public ::testing::Test {
         if (dialog_ != NULL) DestroyMainWindow(dialog_);
         dialog_ = NULL;
         ReleaseTable();
-        SearchControl.cancelRequest.store(0);
+        SearchShared.SearchControl.cancelRequest.store(0);
         saved_.clear();
         for (auto it = files_.rbegin(); it != files_.rend(); ++it)
             DeleteFileA(it->c_str());
@@ -125,7 +125,7 @@ class SearchRunFixture : public ::testing::Test {
 
     static void ReleaseTable() {
         for (int i = 0; i < PATIENT_TABLE_SLOTS; i++) {
-            if (PatientHitsTable[i] != NULL) ReleasePatientHits(PatientHitsTable[i]);
+            if (Results.PatientHitsTable[i] != NULL) ReleasePatientHits(Results.PatientHitsTable[i]);
         }
         ClearHitTable();
     }
@@ -147,7 +147,7 @@ class SearchRunFixture : public ::testing::Test {
     HWND OpenWindow(int level) {
         dialog_ = CreateMainWindow();
         EXPECT_NE(dialog_, (HWND)NULL);
-        HostApiLevel = level;
+        Host.HostApiLevel = level;
         return dialog_;
     }
 
@@ -232,7 +232,7 @@ class SearchRunFixture : public ::testing::Test {
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_CLOSE && msg.hwnd == dialog_) {
                 closesSeen_++;
-                runningAtClose_ = SearchControl.running.load();
+                runningAtClose_ = SearchShared.SearchControl.running.load();
             }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

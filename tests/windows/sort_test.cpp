@@ -40,8 +40,8 @@ class SortList : public ::testing::Test {
         ASSERT_NE(dialog_, (HWND)NULL);
         list_ = GetDlgItem(dialog_, IDC_RESULT_LIST);
         ASSERT_NE(list_, (HWND)NULL);
-        ASSERT_NE(SortDirections, nullptr);
-        LastSortColumn = 0;
+        ASSERT_NE(Sort.SortDirections, nullptr);
+        Sort.LastSortColumn = 0;
     }
     void TearDown() override {
         SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
@@ -81,7 +81,7 @@ class SortList : public ::testing::Test {
         return AddRow(cells);
     }
     void Click(int column) {
-        SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, &LastSortColumn, column);
+        SortByColumn(dialog_, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, column);
     }
     std::vector<int> Images() {
         std::vector<int> images;
@@ -112,14 +112,14 @@ TEST_F(SortList, ColumnsStartWithTheBlankImageAndTheListHasItsStyles) {
 }
 
 TEST_F(SortList, AClickOnAnEmptyListChangesNothing) {
-    SortDirections[4] = 1;
-    LastSortColumn = 6;
+    Sort.SortDirections[4] = 1;
+    Sort.LastSortColumn = 6;
     for (int c = 0; c < 9; c++)
         Click(c);
     EXPECT_EQ(Images(), std::vector<int>(9, SORT_IMAGE_NONE));
     for (int c = 0; c < 9; c++)
-        EXPECT_EQ(SortDirections[c], c == 4 ? 1 : 0) << c;
-    EXPECT_EQ(LastSortColumn, 6);
+        EXPECT_EQ(Sort.SortDirections[c], c == 4 ? 1 : 0) << c;
+    EXPECT_EQ(Sort.LastSortColumn, 6);
 }
 
 TEST_F(SortList, ColumnsOutsideTheNineAndAMissingTableAreIgnored) {
@@ -128,11 +128,11 @@ TEST_F(SortList, ColumnsOutsideTheNineAndAMissingTableAreIgnored) {
     Click(-1);
     Click(9);
     Click(1000);
-    SortByColumn(dialog_, IDC_RESULT_LIST, NULL, &LastSortColumn, 0);
-    SortByColumn(dialog_, IDC_RESULT_LIST, SortDirections, NULL, 0);
+    SortByColumn(dialog_, IDC_RESULT_LIST, NULL, &Sort.LastSortColumn, 0);
+    SortByColumn(dialog_, IDC_RESULT_LIST, Sort.SortDirections, NULL, 0);
     EXPECT_EQ(ColumnTexts(list_, 0), (V{"2", "1"}));
     EXPECT_EQ(Images(), std::vector<int>(9, SORT_IMAGE_NONE));
-    EXPECT_EQ(LastSortColumn, 0);
+    EXPECT_EQ(Sort.LastSortColumn, 0);
 }
 
 TEST_F(SortList, PatientNumbersSortAsTextAndEachClickFlipsTheDirection) {
@@ -141,20 +141,20 @@ TEST_F(SortList, PatientNumbersSortAsTextAndEachClickFlipsTheDirection) {
     Click(0);
     EXPECT_EQ(ColumnTexts(list_, 0), (V{"100", "1234", "20", "3", "7"}));
     EXPECT_EQ(ColumnImage(list_, 0), SORT_IMAGE_ASCENDING);
-    EXPECT_EQ(SortDirections[0], 1);
-    EXPECT_EQ(LastSortColumn, 0);
+    EXPECT_EQ(Sort.SortDirections[0], 1);
+    EXPECT_EQ(Sort.LastSortColumn, 0);
     Click(0);
     EXPECT_EQ(ColumnTexts(list_, 0), (V{"7", "3", "20", "1234", "100"}));
     EXPECT_EQ(ColumnImage(list_, 0), SORT_IMAGE_DESCENDING);
-    EXPECT_EQ(SortDirections[0], 0);
+    EXPECT_EQ(Sort.SortDirections[0], 0);
     Click(0);
     EXPECT_EQ(ColumnTexts(list_, 0), (V{"100", "1234", "20", "3", "7"}));
     EXPECT_EQ(ColumnImage(list_, 0), SORT_IMAGE_ASCENDING);
     // Any non-zero byte means descending, and is then set back to 0.
-    SortDirections[0] = 0x80;
+    Sort.SortDirections[0] = 0x80;
     Click(0);
     EXPECT_EQ(ColumnTexts(list_, 0), (V{"7", "3", "20", "1234", "100"}));
-    EXPECT_EQ(SortDirections[0], 0);
+    EXPECT_EQ(Sort.SortDirections[0], 0);
 }
 
 TEST_F(SortList, RowsKeepTheirRecordsAndRecordsLearnTheirRowBeforeTheSort) {
@@ -236,19 +236,19 @@ TEST_F(SortList, EachColumnKeepsItsOwnDirectionAndOnlyTheLastSortedShowsATriangl
     Click(3);
     EXPECT_EQ(ColumnTexts(list_, 3), (V{"5", "9"}));
     EXPECT_EQ(ColumnImage(list_, 3), SORT_IMAGE_ASCENDING);
-    EXPECT_EQ(LastSortColumn, 3);
+    EXPECT_EQ(Sort.LastSortColumn, 3);
     Click(5);
     EXPECT_EQ(ColumnTexts(list_, 5), (V{"01/01/2001", "03/03/2003"}));
     EXPECT_EQ(ColumnImage(list_, 3), SORT_IMAGE_NONE);
     EXPECT_EQ(ColumnImage(list_, 5), SORT_IMAGE_ASCENDING);
-    EXPECT_EQ(LastSortColumn, 5);
+    EXPECT_EQ(Sort.LastSortColumn, 5);
     // Column 3 goes on with its own direction: descending now.
     Click(3);
     EXPECT_EQ(ColumnTexts(list_, 3), (V{"9", "5"}));
     EXPECT_EQ(ColumnImage(list_, 3), SORT_IMAGE_DESCENDING);
     EXPECT_EQ(ColumnImage(list_, 5), SORT_IMAGE_NONE);
-    EXPECT_EQ(SortDirections[3], 0);
-    EXPECT_EQ(SortDirections[5], 1);
+    EXPECT_EQ(Sort.SortDirections[3], 0);
+    EXPECT_EQ(Sort.SortDirections[5], 1);
     std::vector<int> expected(9, SORT_IMAGE_NONE);
     expected[3] = SORT_IMAGE_DESCENDING;
     EXPECT_EQ(Images(), expected);
@@ -262,10 +262,10 @@ TEST_F(SortList, EachColumnKeepsItsOwnDirectionAndOnlyTheLastSortedShowsATriangl
 TEST_F(SortList, ALastSortColumnOutOfRangeIsNotTouched) {
     AddCell(1, "b");
     AddCell(1, "a");
-    LastSortColumn = 77;
+    Sort.LastSortColumn = 77;
     Click(1);
     EXPECT_EQ(ColumnTexts(list_, 1), (V{"a", "b"}));
-    EXPECT_EQ(LastSortColumn, 1);
+    EXPECT_EQ(Sort.LastSortColumn, 1);
 }
 
 TEST_F(SortList, RowsWithoutARecordSortAsEmptyTexts) {
@@ -316,7 +316,7 @@ TEST_F(SortList, LargeListsSortAsAStableSortOfTheTextsShown) {
     std::vector<Row> shown = shownRows();
     for (int column = 0; column < 9; column++) {
         for (int pass = 0; pass < 2; pass++) {
-            int descending = SortDirections[column] != 0;
+            int descending = Sort.SortDirections[column] != 0;
             std::vector<Row> expected = shown;
             std::stable_sort(expected.begin(), expected.end(), [&](const Row& a, const Row& b) {
                 return CompareCellTexts(column, a[column].c_str(), b[column].c_str(), descending) < 0;
@@ -358,7 +358,7 @@ TEST_F(SortList, AListFilledFromTheHitTableSorts) {
     }
     SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
     for (int n : {3, 20, 100})
-        ReleasePatientHits(PatientHitsTable[n]);
+        ReleasePatientHits(Results.PatientHitsTable[n]);
     ClearHitTable();
 }
 

@@ -135,11 +135,11 @@ class ViewerMatch : public ::testing::Test {
         EnsureUserInterface();
         BuildFoldTable();
         ASSERT_TRUE(cabinet_.Open(kCabinet));
-        snprintf(saved_, sizeof saved_, "%s", LastSearchText);
+        snprintf(saved_, sizeof saved_, "%s", SearchShared.LastSearchText);
     }
     void TearDown() override {
         ReleaseShift();
-        snprintf(LastSearchText, sizeof LastSearchText, "%s", saved_);
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", saved_);
     }
     PatientHits* Record(std::vector<HitRef> hits) {
         hits_ = hits;
@@ -149,7 +149,9 @@ class ViewerMatch : public ::testing::Test {
         record_.hitCapacity = record_.occurrenceCount = (int32_t)hits_.size();
         return &record_;
     }
-    void Search(const char* text) { snprintf(LastSearchText, sizeof LastSearchText, "%s", text); }
+    void Search(const char* text) {
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", text);
+    }
 
     TempCabinet cabinet_;
     PatientHits record_;
@@ -260,7 +262,7 @@ TEST_F(ViewerMatch, AccentsCaseAndOverlappingOccurrences) {
                    LONG length = (LONG)SendMessageA(Rich(v), WM_GETTEXTLENGTH, 0, 0);
                    LONG b = (LONG)Range(Rich(v), 0, length).find("\xC9T\xC9");
                    ExpectSelected(Rich(v), b, 3); // across the paragraph end
-                   snprintf(LastSearchText, sizeof LastSearchText, "AA");
+                   snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "AA");
                    Choose(v, 1);
                    // "baaab": "aa" at 1 and 2; the marks overlap and cover 1..3.
                    EXPECT_EQ(MarkedCharacters(Rich(v)), (std::vector<LONG>{1, 2, 3}));

@@ -80,11 +80,11 @@ class Viewer : public ::testing::Test {
     void SetUp() override {
         EnsureUserInterface();
         ASSERT_TRUE(cabinet_.Open(kCabinet));
-        snprintf(savedName_, sizeof savedName_, "%s", CabinetName);
-        snprintf(savedDirectory_, sizeof savedDirectory_, "%s", CabinetDirectory);
-        snprintf(savedSearch_, sizeof savedSearch_, "%s", LastSearchText);
-        snprintf(CabinetName, sizeof CabinetName, "CAB1");
-        snprintf(CabinetDirectory, sizeof CabinetDirectory, "DIR1");
+        snprintf(savedName_, sizeof savedName_, "%s", Host.CabinetName);
+        snprintf(savedDirectory_, sizeof savedDirectory_, "%s", Host.CabinetDirectory);
+        snprintf(savedSearch_, sizeof savedSearch_, "%s", SearchShared.LastSearchText);
+        snprintf(Host.CabinetName, sizeof Host.CabinetName, "CAB1");
+        snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "DIR1");
         g_shell.clear();
         g_shellExecute = RecordShell;
     }
@@ -92,9 +92,9 @@ class Viewer : public ::testing::Test {
         g_shellExecute = ShellExecuteA;
         g_richEditLibrary = "RICHED32.DLL";
         PublishFormCatalogue(BuiltinFormCatalogue());
-        snprintf(CabinetName, sizeof CabinetName, "%s", savedName_);
-        snprintf(CabinetDirectory, sizeof CabinetDirectory, "%s", savedDirectory_);
-        snprintf(LastSearchText, sizeof LastSearchText, "%s", savedSearch_);
+        snprintf(Host.CabinetName, sizeof Host.CabinetName, "%s", savedName_);
+        snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "%s", savedDirectory_);
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", savedSearch_);
     }
     // A record of patient 1234 holding these hits.
     PatientHits* Record(std::vector<HitRef> hits, int patient = 1234) {
@@ -106,7 +106,9 @@ class Viewer : public ::testing::Test {
         record_.occurrenceCount = (int32_t)hits_.size();
         return &record_;
     }
-    void Search(const char* text) { snprintf(LastSearchText, sizeof LastSearchText, "%s", text); }
+    void Search(const char* text) {
+        snprintf(SearchShared.LastSearchText, sizeof SearchShared.LastSearchText, "%s", text);
+    }
 
     TempCabinet cabinet_;
     PatientHits record_;
@@ -281,11 +283,11 @@ TEST_F(Viewer, TheEditorIsStartedOnlyWithACompletePathAndParameterLine) {
     EXPECT_EQ(g_shell.size(), 1u);
     // A parameter line that does not fit in 260 bytes launches nothing.
     formulon.Set("C:\\F");
-    snprintf(CabinetName, sizeof CabinetName, "%s", std::string(240, 'n').c_str());
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "%s", std::string(240, 'n').c_str());
     RunViewer(Record({{9001, 0}}), 2, {press});
     EXPECT_EQ(g_shell.size(), 1u);
     // A document the host cannot find is not handed over with another document's date and stamp.
-    snprintf(CabinetName, sizeof CabinetName, "CAB1");
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "CAB1");
     RunViewer(Record({{9001, 0}, {31337, 0}}), 2, {[&](HWND v) {
                   Choose(v, 1);
                   press(v);
@@ -311,8 +313,8 @@ TEST_F(Viewer, TheStandInEditorReceivesTheExactParameterLine) {
     SavedRegistryValue formulon("Software\\Formulon", "rep_Formulon");
     formulon.Set(dir);
     g_shellExecute = ShellExecuteA;
-    snprintf(CabinetName, sizeof CabinetName, "Cabinet Un");
-    snprintf(CabinetDirectory, sizeof CabinetDirectory, "cab1");
+    snprintf(Host.CabinetName, sizeof Host.CabinetName, "Cabinet Un");
+    snprintf(Host.CabinetDirectory, sizeof Host.CabinetDirectory, "cab1");
     Search("cotorep_form");
     RunViewer(Record({{9001, 0}}), 2,
               {[](HWND v) { SendMessageA(v, WM_COMMAND, MAKEWPARAM(IDC_VIEWER_FORMULON, BN_CLICKED), 0); }});

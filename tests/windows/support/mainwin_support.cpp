@@ -77,9 +77,9 @@ struct MainWindowEnvironment : ::testing::Environment {
 } // namespace
 
 HWND CreateMainWindow() {
-    SearchControl.running.store(0);
-    SearchControl.cancelRequest.store(0);
-    SearchControl.starting.store(0);
+    SearchShared.SearchControl.running.store(0);
+    SearchShared.SearchControl.cancelRequest.store(0);
+    SearchShared.SearchControl.starting.store(0);
     HWND dialog = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
     PumpMessages(dialog, 50);
     return dialog;
@@ -87,8 +87,8 @@ HWND CreateMainWindow() {
 
 void DestroyMainWindow(HWND dialog) {
     if (dialog == NULL || !IsWindow(dialog)) return;
-    SearchControl.running.store(0);
-    SearchControl.starting.store(0);
+    SearchShared.SearchControl.running.store(0);
+    SearchShared.SearchControl.starting.store(0);
     SendMessageA(dialog, WM_CLOSE, 0, 0);
     DestroyWindow(dialog);
     PumpMessages(NULL, 0);
