@@ -192,10 +192,13 @@ static void RouteCommand(HWND dialog, int id) {
     }
 }
 
-/* WM_NOTIFY: a header click sorts; a double-click on the result list opens the row. */
-static void RouteNotification(HWND dialog, const NMHDR* header) {
+/* WM_NOTIFY: the result list's cells are answered; a header click sorts; a double-click on the
+ * result list opens the row. */
+static void RouteNotification(HWND dialog, NMHDR* header) {
     if (header == NULL) return;
-    if (header->code == (UINT)LVN_COLUMNCLICK) {
+    if (header->code == (UINT)LVN_GETDISPINFOA && header->idFrom == IDC_RESULT_LIST) {
+        AnswerResultCell((NMLVDISPINFOA*)header);
+    } else if (header->code == (UINT)LVN_COLUMNCLICK) {
         const NMLISTVIEW* click = (const NMLISTVIEW*)header;
         SortByColumn(dialog, IDC_RESULT_LIST, Sort.SortDirections, &Sort.LastSortColumn, click->iSubItem);
     } else if (header->code == (UINT)NM_DBLCLK && header->idFrom == IDC_RESULT_LIST) {
@@ -261,7 +264,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         RouteCommand(dialog, LOWORD(wParam));
         return FALSE;
     case WM_NOTIFY:
-        RouteNotification(dialog, (const NMHDR*)lParam);
+        RouteNotification(dialog, (NMHDR*)lParam);
         return FALSE;
     case WM_CTLCOLORSTATIC:
         return ColourLabel((HDC)wParam, (HWND)lParam);

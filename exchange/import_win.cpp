@@ -147,6 +147,14 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
     char line[IMPORT_LINE_SIZE];
     int result = IMPORT_NOT_OPENED;
     DWORD SearchStartTick = GetTickCount();
+    /* The lines may release records that listed rows still carry (a count brought to 0), and a prompt
+     * lets the window paint meanwhile: the rows are neither drawn nor answered from their records
+     * until the fill below. The list is filled with its drawing switched off and drawn once at the
+     * end: under Wine a list that redraws after every inserted row takes seconds for a few hundred
+     * rows. */
+    HWND list = GetDlgItem(mainWindow, listId);
+    if (list != NULL) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    DetachResultRows();
     ImportSource source;
     if (OpenImportFile(&source, path)) {
         int tooLong = 0;
@@ -170,10 +178,6 @@ static int ImportFromOpenTables(HWND mainWindow, int listId, int importMode, con
     } else {
         ReportOpenFailure(mainWindow, path);
     }
-    /* The list is filled with its drawing switched off and drawn once at the end: under Wine a list
-     * that redraws after every inserted row and cell takes seconds for a few hundred rows. */
-    HWND list = GetDlgItem(mainWindow, listId);
-    if (list != NULL) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     DropStaleCancel();
     FillResultList(mainWindow, tables->patient, tables->insurance, tables->extension, SearchStartTick);
     if (list != NULL) {

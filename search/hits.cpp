@@ -45,6 +45,7 @@ void ClearHitTable(void) {
 void ReleasePatientHits(PatientHits* record) {
     if (record == NULL) return;
     SondrelFree(record->hits);
+    SondrelFree(record->rowTexts);
     SondrelFree(record);
 }
 

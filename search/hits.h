@@ -51,6 +51,9 @@ typedef struct PatientHits {
     HitRef* hits;                    /* owned array; NULL before the first hit or once dropped */
     int32_t patientNumber;           /* this record's slot in Results.PatientHitsTable */
     int32_t hitCapacity;             /* entries allocated in hits; meaningful only while hits is set */
+    char* rowTexts; /* owned: the row's cells read from the host when the result list was filled (name,
+                     * age, social-security digits, scheme), each terminated, one after another;
+                     * NULL until then */
 } PatientHits;
 
 /* The current results, the search's one process-wide record: Results. Written by the search
@@ -80,7 +83,7 @@ extern int g_allocationFailureReports;
 /* Empties every slot and sets both counters to 0. Releases nothing. */
 void ClearHitTable(void);
 
-/* Releases a record and its hits array. NULL is ignored. The caller empties the slot. */
+/* Releases a record, its hits array and its row texts. NULL is ignored. The caller empties the slot. */
 void ReleasePatientHits(PatientHits* record);
 
 /* The patient's record, created zero-filled (patient number set, Results.PatientsWithHits incremented) when

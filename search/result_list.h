@@ -7,12 +7,19 @@
  * patient with results; each row carries its patient's PatientHits record as item data. It reads
  * each patient's identity through the three locked host records its caller opened, and ends by
  * writing the summary into part 2 of the status bar. Called on the search thread at the end of a
- * run and on the interface thread after an import; it touches the list only through messages. */
+ * run and on the interface thread after an import; it touches the list only through messages.
+ *
+ * The rows' texts are not stored in the list: each row is inserted with LPSTR_TEXTCALLBACKA and its
+ * cells are answered on request by AnswerResultCell, from the row's PatientHits record (the cells
+ * read from the host are kept with the record, see rowTexts in search/hits.h). To anyone who reads
+ * the list (LVM_GETITEMA, LVM_GETITEMTEXTA, painting) it gives the texts it would have stored. */
 #ifndef SONDREL_SEARCH_RESULT_LIST_H
 #define SONDREL_SEARCH_RESULT_LIST_H
 
 #include <stddef.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "search/result_format.h"
 
@@ -31,6 +38,20 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
  * then deletes every row. The search run calls it, after emptying Results.PatientHitsTable, before it reads
  * any document. */
 void ReleaseListedRecords(HWND mainWindow);
+
+/* LVN_GETDISPINFOA from list 217, passed on by the main window: writes the asked cell of the row
+ * into the request's buffer, cut to its cchTextMax (terminator included) and always terminated. */
+void AnswerResultCell(NMLVDISPINFOA* request);
+
+/* Says that the hit table is about to change under rows already listed (the import, before it
+ * applies its lines, may release records that rows still carry): until the next fill, rows are
+ * answered with empty cells instead of from their records. */
+void DetachResultRows(void);
+
+/* Test switch: non-zero marks the eight sub-items of every row LPSTR_TEXTCALLBACKA, as a list that
+ * does not ask for never-set sub-items needs, whatever the fill's probe found. 0 (the default): the
+ * probe decides. */
+void MarkResultSubItemsAlways(int always);
 
 /* The scheme name for `code` as the scheme file gives it, or an empty output. Reads the file. */
 void LookupSchemeName(char* output, size_t size, int code);

@@ -3,9 +3,19 @@
  * A fill visits all 1,048,576 slots of Results.PatientHitsTable in patient-number order, so the rows come
  * out in ascending patient number. For each patient it reads the identity from the host (patient
  * record, then the insurance scheme through the social-insurance record at host level 1 or the
- * extensions XML at level 2), inserts the row with the PatientHits record as its item data, and
- * sets the eight other cells one by one. Texts go through one 500-byte cell buffer; the authors
- * cell is given the record's own text.
+ * extensions XML at level 2) and keeps the four cells it gives (name, age, social-security digits,
+ * scheme: ReadRowTexts) with the patient's PatientHits record, then inserts the row with that record
+ * as its item data and LPSTR_TEXTCALLBACKA as its text. The cells are given on request
+ * (AnswerResultCell, on the main window's LVN_GETDISPINFOA): the four kept texts, the others
+ * formatted from the record (number, count, dates, authors). So a row costs the list one message
+ * instead of nine (about 2 us against 15 us under Wine), where the list asks for sub-items that were
+ * never set (see ListAsksForSubItems); the list stays a normal list with its item data and order,
+ * which the sort, the viewer, the export, the import and the release rely on.
+ *
+ * A row's record can be released while the row still exists: the import releases the records whose
+ * count falls to 0 before it fills the list again, and ReleaseRows releases them one by one before
+ * deleting the rows. From either moment to the next fill (DetachResultRows, ReleaseRows) the rows are
+ * answered with empty cells, never from their records.
  *
  * The scheme file is read once per fill into a SchemeTable and every row is looked up in it: the
  * file cannot change under a fill, so this gives what reading it for every row would, without
@@ -19,32 +29,36 @@
  * patient the host did not read at all gets an empty age and an empty social-security number; a
  * known patient whose birth date is 0 gets the host's age for that, as any other known patient.
  *
- * A row the list refuses to insert is not listed: its record is released and its slot emptied,
- * and the two counters drop it (its patient and its occurrences), so that the summary counts what
- * the list shows and no record is left that no row will ever release.
+ * A row the list refuses to insert, or whose texts cannot be kept for want of memory, is not listed
+ * (no report: a fill of thousands of rows must not show a box per row; the summary counts only the
+ * listed rows): its record is released and its slot emptied, and the two counters drop it (its patient and
+ * its occurrences), so that the summary counts what the list shows and no record is left that no row will
+ * ever release.
  *
  * The scheme code. The social-insurance record's code field is emptied before each ReadInfoSesam,
  * so a read that fills nothing cannot show the previous patient's scheme: it is looked up as the
  * empty code text, which reads as code 0.
  *
  * Which thread fills. The search run calls FillResultList on its own thread, and every change to
- * the list is a message that the interface thread carries out. Sent one by one, the ten messages
- * of each row each cost a thread switch (and, under Wine, a server round trip): 10,000 rows took
- * close to a minute, against about a second when the same messages are handled on the list's own
- * thread. So CreateResultColumns subclasses the list, and FillResultList called from another
- * thread sends the list a single private message that carries out the whole fill on the interface
- * thread, while the caller waits in SendMessage exactly as it would for each row; the host is not
- * called by two threads at once, since the caller is blocked meanwhile. Called on the interface
- * thread (the import), or for a list that is not subclassed, it fills directly. The list is not
- * redrawn while its rows go in, then invalidated once. On the list's thread the row messages are
- * handed straight to the list view's procedure (ListChannel below). ReleaseListedRecords, the run's release
- * of the previous results (one LVM_GETITEMA per row), is handed over the same way. */
+ * the list is a message that the interface thread carries out. Sent one by one, the messages of
+ * each row (ten, when every cell was set) each cost a thread switch (and, under Wine, a server round trip):
+ * 10,000 rows took close to a minute, against about a second when the same messages are handled on the list's
+ * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread sends
+ * the list a single private message that carries out the whole fill on the interface thread, while the caller
+ * waits in SendMessage exactly as it would for each row; the host is not called by two threads at once, since
+ * the caller is blocked meanwhile. Called on the interface thread (the import), or for a list that is not
+ * subclassed, it fills directly. The list is not redrawn while its rows go in, then invalidated once. On the
+ * list's thread the row messages are handed straight to the list view's procedure (ListChannel below).
+ * ReleaseListedRecords, the run's release of the previous results (one LVM_GETITEMA per row), is handed over
+ * the same way. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <atomic>
 
 #include "base/alloc.h"
 #include "base/str.h"
@@ -91,8 +105,21 @@ typedef struct FillRequest {
     DWORD SearchStartTick; /* as FillResultList received it */
 } FillRequest;
 
-/* The list view's own window procedure, behind the subclass below. */
-static WNDPROC ListViewProc;
+/* The result list's process-wide values, in one record. The subclass and the fill write them on the
+ * list's thread; AnswerResultCell reads them on the same thread (the list asks for its cells there),
+ * and the import and the release, also on that thread, detach the rows. The atomics are the values
+ * a test may set from its own thread. The program has one result list, so one record serves it. */
+typedef struct ResultListValues {
+    WNDPROC listViewProc;          /* the list view's own window procedure, behind the subclass below */
+    HWND probedList;               /* the list whose sub-item behaviour was probed (ListAsksForSubItems) */
+    int probedListAsks;            /* 1 when that list asks for sub-items never set on a callback item */
+    std::atomic<int> subItemProbe; /* 0 idle, 1 probing, 2 asked for sub-item 1 while probing */
+    std::atomic<int> markSubItemsAlways; /* test switch: mark the sub-items whatever the probe says */
+    std::atomic<int> rowsDetached;       /* 1 from a release or an import's changes to the next fill:
+                                            the rows' records may be freed, cells are answered empty */
+} ResultListValues;
+
+static ResultListValues ListValues;
 static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
 static void SubclassResultList(HWND list);
 
@@ -161,27 +188,16 @@ typedef struct ListChannel {
 
 static ListChannel OpenListChannel(HWND list) {
     ListChannel channel = {list, NULL};
-    if (list != NULL && ListViewProc != NULL &&
+    if (list != NULL && ListValues.listViewProc != NULL &&
         GetWindowThreadProcessId(list, NULL) == GetCurrentThreadId() &&
         GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc)
-        channel.proc = ListViewProc;
+        channel.proc = ListValues.listViewProc;
     return channel;
 }
 
 static LRESULT ToList(const ListChannel* channel, UINT message, WPARAM wParam, LPARAM lParam) {
     if (channel->proc != NULL) return CallWindowProcA(channel->proc, channel->list, message, wParam, lParam);
     return SendMessageA(channel->list, message, wParam, lParam);
-}
-
-/* Sets one cell of `row` (text only). */
-static void SetCell(const ListChannel* list, int row, int column, const char* text) {
-    LVITEMA item;
-    ZeroMemory(&item, sizeof item);
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.iSubItem = column;
-    item.pszText = (LPSTR)text;
-    ToList(list, LVM_SETITEMA, 0, (LPARAM)&item);
 }
 
 /* A record text field copied out, bounded by its room whether or not the host terminated it. */
@@ -218,50 +234,183 @@ static void SchemeCell(char* cell, size_t size, int32_t patientNumber, void* inf
     }
 }
 
-/* Inserts the row of one patient at `row` and sets its cells; returns the row's index or -1. */
-static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, void* patientRecord,
-                         void* infoSesamRecord, void* extensionsRecord, const SchemeTable* schemes) {
-    char cell[RESULT_CELL_SIZE];
+/* The four cells read from the host, kept in the record's row texts in this order. */
+enum { ROW_TEXT_NAME, ROW_TEXT_AGE, ROW_TEXT_SS_NUMBER, ROW_TEXT_SCHEME, ROW_TEXT_COUNT };
+
+/* Replaces the record's row texts by one block holding the four texts, each terminated. 0 when the
+ * block cannot be allocated (the record keeps what it had). */
+static int KeepRowTexts(PatientHits* record, const char* const texts[ROW_TEXT_COUNT]) {
+    size_t lengths[ROW_TEXT_COUNT];
+    size_t total = 0;
+    for (int i = 0; i < ROW_TEXT_COUNT; i++) {
+        lengths[i] = StrLenBounded(texts[i], RESULT_CELL_SIZE - 1);
+        total += lengths[i] + 1;
+    }
+    char* block = (char*)SondrelAlloc(total, 1);
+    if (block == NULL) return 0;
+    char* at = block;
+    for (int i = 0; i < ROW_TEXT_COUNT; i++) {
+        memcpy(at, texts[i], lengths[i]);
+        at += lengths[i] + 1; /* the block is zero-filled: the terminator is there */
+    }
+    SondrelFree(record->rowTexts);
+    record->rowTexts = block;
+    return 1;
+}
+
+/* Text `which` of the record's row texts; empty when the record has none. */
+static const char* RowText(const PatientHits* record, int which) {
+    const char* text = record->rowTexts;
+    if (text == NULL) return "";
+    for (int i = 0; i < which; i++)
+        text += strlen(text) + 1;
+    return text;
+}
+
+/* Reads the row's host cells (name, age, social-security digits, scheme) and keeps them with the
+ * record; 0 when they cannot be kept. */
+static int ReadRowTexts(PatientHits* record, void* patientRecord, void* infoSesamRecord,
+                        void* extensionsRecord, const SchemeTable* schemes) {
+    char name[RESULT_CELL_SIZE], age[RESULT_CELL_SIZE], ssNumber[RESULT_CELL_SIZE], scheme[RESULT_CELL_SIZE];
     int32_t number = record->patientNumber;
     int known = ReadPatientRecord(patientRecord, number);
+    ComposePatientName(patientRecord, name, sizeof name);
+    age[0] = 0;
+    if (known) FormatAge(age, sizeof age, GetAge(RecordU32(patientRecord, PATIENT_BIRTH_DATE), Today()));
+    ssNumber[0] = 0;
+    if (known) {
+        char typed[PATIENT_SS_NUMBER_SIZE + 1];
+        FieldText(typed, sizeof typed, patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE);
+        DigitsOnly(typed, ssNumber, sizeof ssNumber);
+    }
+    SchemeCell(scheme, sizeof scheme, number, infoSesamRecord, extensionsRecord, schemes);
+    const char* const texts[ROW_TEXT_COUNT] = {name, age, ssNumber, scheme};
+    return KeepRowTexts(record, texts);
+}
 
-    StrFormat(cell, sizeof cell, "%d", (int)number);
+/* Cell `column` of the row that carries `record`, cut to `size` bytes: the host's cells from the row
+ * texts, the others formatted from the record. */
+static void FormatRowCell(const PatientHits* record, int column, char* out, size_t size) {
+    char cell[RESULT_CELL_SIZE];
+    const char* text = cell;
+    cell[0] = 0;
+    switch (column) {
+    case COLUMN_PATIENT_NUMBER:
+        StrFormat(cell, sizeof cell, "%d", (int)record->patientNumber);
+        break;
+    case COLUMN_NAME:
+        text = RowText(record, ROW_TEXT_NAME);
+        break;
+    case COLUMN_AGE:
+        text = RowText(record, ROW_TEXT_AGE);
+        break;
+    case COLUMN_COUNT:
+        StrFormat(cell, sizeof cell, "%d", (int)record->occurrenceCount);
+        break;
+    case COLUMN_FIRST_DATE:
+        FormatPackedDate(cell, sizeof cell, record->firstDate);
+        break;
+    case COLUMN_LAST_DATE:
+        FormatPackedDate(cell, sizeof cell, record->lastDate);
+        break;
+    case COLUMN_AUTHORS:
+        StrCopyN(out, size, record->authors, StrLenBounded(record->authors, AUTHORS_TEXT_SIZE - 1));
+        return;
+    case COLUMN_SS_NUMBER:
+        text = RowText(record, ROW_TEXT_SS_NUMBER);
+        break;
+    case COLUMN_SCHEME:
+        text = RowText(record, ROW_TEXT_SCHEME);
+        break;
+    default:
+        break;
+    }
+    StrCopy(out, size, text);
+}
+
+/* Whether the list asks for the text of a sub-item that was never set on a callback item. The
+ * documentation promises LVN_GETDISPINFO only for an item or sub-item set to LPSTR_TEXTCALLBACK;
+ * Wine's list view also asks for the sub-items of a callback item that were never set, Windows'
+ * may not. A row costs one message where the list asks (the insert, about 2 us under Wine) against
+ * nine (about 15 us), so each list is probed once, on its first filled row: its sub-item 1 is read
+ * back and AnswerResultCell notes whether it was asked for it. A list that was not asked gets the
+ * eight sub-items of every row marked LPSTR_TEXTCALLBACKA, the documented way.
+ * The probe's state (in ListValues) is kept for one list at a time (the program has one); fills
+ * never run at once. */
+void MarkResultSubItemsAlways(int always) {
+    ListValues.markSubItemsAlways.store(always != 0);
+}
+
+void DetachResultRows(void) {
+    ListValues.rowsDetached.store(1);
+}
+
+static int ListAsksForSubItems(const ListChannel* list, int row) {
+    if (ListValues.probedList == list->list) return ListValues.probedListAsks;
+    char probe[8];
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.iSubItem = COLUMN_NAME;
+    item.pszText = probe;
+    item.cchTextMax = sizeof probe;
+    ListValues.subItemProbe.store(1);
+    ToList(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+    ListValues.probedListAsks = ListValues.subItemProbe.exchange(0) == 2;
+    ListValues.probedList = list->list;
+    return ListValues.probedListAsks;
+}
+
+void AnswerResultCell(NMLVDISPINFOA* request) {
+    if (request == NULL) return;
+    LVITEMA* item = &request->item;
+    if (item->iSubItem == COLUMN_NAME) {
+        int probing = 1;
+        ListValues.subItemProbe.compare_exchange_strong(probing, 2);
+    }
+    if (!(item->mask & LVIF_TEXT) || item->pszText == NULL || item->pszText == LPSTR_TEXTCALLBACKA ||
+        item->cchTextMax <= 0)
+        return;
+    item->pszText[0] = 0;
+    if (ListValues.rowsDetached.load()) return;
+    const PatientHits* record = (const PatientHits*)item->lParam;
+    if (record == NULL && request->hdr.hwndFrom != NULL) {
+        /* A list that leaves the item data out of the request: read it (no text asked, so no
+         * request comes back). */
+        LVITEMA data;
+        ZeroMemory(&data, sizeof data);
+        data.mask = LVIF_PARAM;
+        data.iItem = item->iItem;
+        if (SendMessageA(request->hdr.hwndFrom, LVM_GETITEMA, 0, (LPARAM)&data))
+            record = (const PatientHits*)data.lParam;
+    }
+    if (record == NULL) return;
+    FormatRowCell(record, item->iSubItem, item->pszText, (size_t)item->cchTextMax);
+}
+
+/* Inserts the row of one patient at `row`, its texts on request; returns the row's index or -1 (the
+ * list refused the row, or its host texts could not be kept). */
+static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, void* patientRecord,
+                         void* infoSesamRecord, void* extensionsRecord, const SchemeTable* schemes) {
+    if (!ReadRowTexts(record, patientRecord, infoSesamRecord, extensionsRecord, schemes)) return -1;
+    record->authors[AUTHORS_TEXT_SIZE - 1] = 0;
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
-    item.pszText = cell;
+    item.pszText = LPSTR_TEXTCALLBACKA;
     item.lParam = (LPARAM)record;
     int index = (int)ToList(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
     if (index < 0) return -1;
-
-    ComposePatientName(patientRecord, cell, sizeof cell);
-    SetCell(list, index, COLUMN_NAME, cell);
-
-    cell[0] = 0;
-    if (known) FormatAge(cell, sizeof cell, GetAge(RecordU32(patientRecord, PATIENT_BIRTH_DATE), Today()));
-    SetCell(list, index, COLUMN_AGE, cell);
-
-    StrFormat(cell, sizeof cell, "%d", (int)record->occurrenceCount);
-    SetCell(list, index, COLUMN_COUNT, cell);
-    FormatPackedDate(cell, sizeof cell, record->firstDate);
-    SetCell(list, index, COLUMN_FIRST_DATE, cell);
-    FormatPackedDate(cell, sizeof cell, record->lastDate);
-    SetCell(list, index, COLUMN_LAST_DATE, cell);
-
-    record->authors[AUTHORS_TEXT_SIZE - 1] = 0;
-    SetCell(list, index, COLUMN_AUTHORS, record->authors);
-
-    cell[0] = 0;
-    if (known) {
-        char typed[PATIENT_SS_NUMBER_SIZE + 1];
-        FieldText(typed, sizeof typed, patientRecord, PATIENT_SS_NUMBER, PATIENT_SS_NUMBER_SIZE);
-        DigitsOnly(typed, cell, sizeof cell);
+    if (!ListValues.markSubItemsAlways.load() && ListAsksForSubItems(list, index)) return index;
+    for (int column = 1; column < RESULT_COLUMN_COUNT; column++) {
+        LVITEMA cell;
+        ZeroMemory(&cell, sizeof cell);
+        cell.mask = LVIF_TEXT;
+        cell.iItem = index;
+        cell.iSubItem = column;
+        cell.pszText = LPSTR_TEXTCALLBACKA;
+        ToList(list, LVM_SETITEMA, 0, (LPARAM)&cell);
     }
-    SetCell(list, index, COLUMN_SS_NUMBER, cell);
-
-    SchemeCell(cell, sizeof cell, number, infoSesamRecord, extensionsRecord, schemes);
-    SetCell(list, index, COLUMN_SCHEME, cell);
     return index;
 }
 
@@ -283,6 +432,7 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
      * every row, which makes a fill of thousands of rows take minutes instead of seconds. */
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ListValues.rowsDetached.store(0);
     SchemeTable schemes;
     LoadSchemeTable(&schemes);
     ListChannel channel = OpenListChannel(list);
@@ -309,6 +459,8 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
 
 /* Releases the record each row carries, from row 0 up, then deletes every row. */
 static void ReleaseRows(HWND list) {
+    /* From here to the next fill no row is answered from its record, which may be released. */
+    ListValues.rowsDetached.store(1);
     ListChannel channel = OpenListChannel(list);
     int rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     for (int row = 0; row < rows; row++) {
@@ -334,13 +486,13 @@ static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, L
         ReleaseRows(list);
         return 1;
     }
-    return CallWindowProcA(ListViewProc, list, message, wParam, lParam);
+    return CallWindowProcA(ListValues.listViewProc, list, message, wParam, lParam);
 }
 
 static void SubclassResultList(HWND list) {
     if (list == NULL || GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc) return;
     WNDPROC previous = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)ResultListProc);
-    if (previous != NULL) ListViewProc = previous;
+    if (previous != NULL) ListValues.listViewProc = previous;
 }
 
 void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,

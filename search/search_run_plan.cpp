@@ -4,8 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
-
 #include "base/alloc.h"
 #include "host/records.h"
 
@@ -35,16 +33,57 @@ const char* FormIdAt(const FormCatalogueData* catalogue, int selection) {
     return catalogue->entries[selection].formId;
 }
 
-/* The host's index walks usually hand the keys over in ascending order already, so one look along
- * the list settles most runs; otherwise std::sort, whose comparison is inlined: qsort's call
- * through a function pointer per comparison cost about 0.04 s for the 274,000 keys of a large
- * cabinet under Wine. Neither allocates, so the sort cannot fail. */
+static int CompareKeys(const void* a, const void* b) {
+    uint32_t x = *(const uint32_t*)a;
+    uint32_t y = *(const uint32_t*)b;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+/* The keys are sorted by their bytes, the lowest first: four stable counting passes between the
+ * keys and a scratch copy, which gives the order of a comparison sort of the values (equal keys are
+ * identical, so no other order exists). The counts of all four bytes are taken in one read of the
+ * keys, since a pass only reorders them; a pass whose byte is the same in every key is skipped. A
+ * run's 274,512 keys took 0.04 s with qsort under Wine. Fewer than RADIX_SORT_MIN_KEYS keys, or a
+ * scratch copy that cannot be allocated, are sorted with qsort. */
+enum { RADIX_SORT_MIN_KEYS = 64, RADIX_BUCKETS = 256 };
+
 void SortKeys(uint32_t* keys, int count) {
     if (keys == NULL || count < 2) return;
-    int inOrder = 1;
-    while (inOrder < count && keys[inOrder - 1] <= keys[inOrder])
-        inOrder++;
-    if (inOrder < count) std::sort(keys, keys + count);
+    uint32_t* scratch = NULL;
+    if (count >= RADIX_SORT_MIN_KEYS) scratch = (uint32_t*)SondrelAlloc((size_t)count, sizeof *scratch);
+    if (scratch == NULL) {
+        qsort(keys, (size_t)count, sizeof keys[0], CompareKeys);
+        return;
+    }
+    size_t counts[4][RADIX_BUCKETS]; /* 4 or 8 KB of stack */
+    memset(counts, 0, sizeof counts);
+    for (int i = 0; i < count; i++) {
+        uint32_t key = keys[i];
+        counts[0][key & 0xFF]++;
+        counts[1][(key >> 8) & 0xFF]++;
+        counts[2][(key >> 16) & 0xFF]++;
+        counts[3][key >> 24]++;
+    }
+    uint32_t* from = keys;
+    uint32_t* to = scratch;
+    for (int pass = 0; pass < 4; pass++) {
+        size_t* bucket = counts[pass];
+        int shift = pass * 8;
+        if (bucket[(from[0] >> shift) & 0xFF] == (size_t)count) continue;
+        size_t start = 0;
+        for (int b = 0; b < RADIX_BUCKETS; b++) {
+            size_t n = bucket[b];
+            bucket[b] = start;
+            start += n;
+        }
+        for (int i = 0; i < count; i++)
+            to[bucket[(from[i] >> shift) & 0xFF]++] = from[i];
+        uint32_t* swap = from;
+        from = to;
+        to = swap;
+    }
+    if (from != keys) memcpy(keys, from, (size_t)count * sizeof keys[0]);
+    SondrelFree(scratch);
 }
 
 int CollectKeys(const KeySource* source, char* keyText, int index, int fileIndexFlag, int wanted,

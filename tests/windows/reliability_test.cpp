@@ -120,7 +120,8 @@ TEST_F(AllocationFailureTest, RunWithoutItsOwnBlockKeepsThePreviousResults) {
 TEST_F(AllocationFailureTest, KeyListsThatCannotBeAllocatedEndTheRunCancelled) {
     for (long n : {2L, 3L}) { // the folder key list, then the file key list
         RunFailingAt(0);
-        long live = SondrelLiveBlocks() - (long)(2 * kFound.size()); // the results go with the run
+        // the results (record, hits array, row texts) go with the run
+        long live = SondrelLiveBlocks() - (long)(3 * kFound.size());
         RunFailingAt(n);
         ExpectOneAllocationBox();
         ExpectIdle();
@@ -138,7 +139,8 @@ TEST_F(AllocationFailureTest, KeyListsThatCannotBeAllocatedEndTheRunCancelled) {
 // lists every patient it could record, and leaves exactly the blocks of the rows it listed.
 TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
     long calls = AllocationsOfACleanRun();
-    ASSERT_GE(calls, 3 + 2 * 3 + 1); // block, key lists, a record and an array per patient, schemes
+    // block, key lists, a record and an array per patient, schemes, the texts of each row
+    ASSERT_GE(calls, 3 + 2 * 3 + 1 + 3);
     for (long n = 1; n <= calls; n++) {
         ReleaseListedRecords(dialog_);
         ClearHitTable();
@@ -154,15 +156,21 @@ TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
             PatientHits* record = RowRecord(r);
             ASSERT_NE(record, nullptr);
             EXPECT_EQ(Results.PatientHitsTable[record->patientNumber], record);
-            blocks += record->hits != NULL ? 2 : 1;
+            blocks += (record->hits != NULL ? 2 : 1) + (record->rowTexts != NULL ? 1 : 0);
         }
         EXPECT_EQ(SondrelLiveBlocks(), live + blocks) << n;
     }
-    // The last allocation of a run is the scheme table: without it the list is whole and only the
-    // scheme column is empty, and nobody is told.
-    RunFailingAt(calls);
+    // The last allocations of a run are the scheme table, then the texts of each row. Without the
+    // scheme table the list is whole and only the scheme column is empty; without the last row's
+    // texts that row is left out and counted out. Nobody is told.
+    RunFailingAt(calls - 3);
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|", "20|1|", "30|1|"}));
+    RunFailingAt(calls);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|Régime général", "20|1|"}));
+    EXPECT_EQ(Results.PatientsWithHits, 2);
+    EXPECT_EQ(Results.PatientHitsTable[30], nullptr);
 }
 
 TEST_F(AllocationFailureTest, FaultyHostKeyCountsEndTheRunOrAreTakenAsNone) {

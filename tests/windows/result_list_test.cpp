@@ -8,6 +8,7 @@
 #include "search/result_format.h"
 #include "results/sort.h"
 #include "search/result_list.h"
+#include "base/alloc.h"
 
 #include <string.h>
 
@@ -268,6 +269,229 @@ TEST_F(ResultListTest, FillAndReleaseFromAnotherThreadWorkThroughTheListsThread)
     ClearHitTable();
     onWorker([&] { ReleaseListedRecords(dialog); });
     EXPECT_EQ(RowCount(), 0);
+}
+
+// The cells are answered from the rows' records: a cell longer than the reader's buffer is cut to
+// it and terminated, nothing is written past it, and the sort's and export's way of reading
+// (LVM_GETITEMA, which may hand back another pointer) gives the same texts.
+TEST_F(ResultListTest, CellsAreCutToTheReadersBufferAndTerminated) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    std::string authors;
+    for (int i = 0; authors.size() < 900; i++) {
+        std::string author = "Docteur numero " + std::to_string(i);
+        AddHit(RecordForPatient(20), 0x07D5030Fu, author.c_str(), 100 + i, 0);
+        authors += ";" + author;
+    }
+    Fill();
+    ASSERT_EQ(RowCount(), 4);
+    char whole[AUTHORS_TEXT_SIZE + 10] = "";
+    LVITEMA all;
+    ZeroMemory(&all, sizeof all);
+    all.iSubItem = 6;
+    all.pszText = whole;
+    all.cchTextMax = sizeof whole;
+    SendMessageA(List(), LVM_GETITEMTEXTA, 1, (LPARAM)&all);
+    EXPECT_EQ(std::string(whole), "Dr B" + authors) << "the whole authors text, beyond 500 bytes";
+    ASSERT_GT(strlen(whole), 900u);
+
+    struct Read {
+        int row, column, room;
+        const char* expected;
+    } reads[] = {{0, 1, 4, "DUP"},      {0, 1, 1, ""},   {0, 0, 2, "1"},    {0, 8, 6, "Régim"},
+                 {0, 7, 9, "12345678"}, {0, 4, 3, "05"}, {1, 6, 5, "Dr B"}, {0, 2, 14, "1 an 03 m"}};
+    for (const Read& r : reads) {
+        char buf[32];
+        memset(buf, 'x', sizeof buf);
+        LVITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.iSubItem = r.column;
+        item.pszText = buf;
+        item.cchTextMax = r.room;
+        SendMessageA(List(), LVM_GETITEMTEXTA, r.row, (LPARAM)&item);
+        EXPECT_STREQ(buf, r.expected) << r.row << "," << r.column << " in " << r.room;
+        /* Wine's list writes a second terminator after a buffer of 1 byte (the answer itself is
+         * bounded: see the direct calls below). */
+        for (int i = r.room > 1 ? r.room : 2; i < (int)sizeof buf; i++)
+            ASSERT_EQ(buf[i], 'x') << "written past the buffer at " << i;
+
+        memset(buf, 'x', sizeof buf);
+        ZeroMemory(&item, sizeof item);
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = r.row;
+        item.iSubItem = r.column;
+        item.pszText = buf;
+        item.cchTextMax = r.room;
+        ASSERT_TRUE(SendMessageA(List(), LVM_GETITEMA, 0, (LPARAM)&item));
+        ASSERT_NE(item.pszText, nullptr);
+        ASSERT_NE(item.pszText, LPSTR_TEXTCALLBACKA);
+        EXPECT_STREQ(item.pszText, r.expected) << "LVM_GETITEMA " << r.row << "," << r.column;
+        EXPECT_EQ((PatientHits*)item.lParam, RowRecord(r.row));
+    }
+    /* The answer itself, as the list asks for it: never past cchTextMax, always terminated. */
+    PatientHits* dupont = RowRecord(0);
+    for (int room = 0; room <= 16; room++) {
+        for (int column = 0; column < RESULT_COLUMN_COUNT; column++) {
+            char buf[24];
+            memset(buf, 'x', sizeof buf);
+            NMLVDISPINFOA request;
+            ZeroMemory(&request, sizeof request);
+            request.hdr.hwndFrom = List();
+            request.hdr.idFrom = IDC_RESULT_LIST;
+            request.hdr.code = LVN_GETDISPINFOA;
+            request.item.mask = LVIF_TEXT;
+            request.item.iSubItem = column;
+            request.item.pszText = buf;
+            request.item.cchTextMax = room;
+            request.item.lParam = column % 2 ? (LPARAM)dupont : 0; /* 0: the answer reads the row's data */
+            AnswerResultCell(&request);
+            EXPECT_EQ(request.item.pszText, buf);
+            for (int i = room; i < (int)sizeof buf; i++)
+                ASSERT_EQ(buf[i], 'x') << "column " << column << " room " << room << " byte " << i;
+            if (room == 0) continue;
+            std::string whole = Cell(0, column);
+            EXPECT_EQ(std::string(buf), whole.substr(0, room - 1)) << "column " << column << " room " << room;
+        }
+    }
+
+    char untouched[4] = {'x', 'x', 'x', 'x'};
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.iSubItem = 1;
+    item.pszText = untouched;
+    item.cchTextMax = 0;
+    SendMessageA(List(), LVM_GETITEMTEXTA, 0, (LPARAM)&item);
+    EXPECT_EQ(std::string(untouched, 4), "xxxx") << "a buffer of no room is not written";
+}
+
+// Messages that reach the list by its subclass chain (a subclass over the program's makes the fill
+// send them rather than hand them to the list view directly).
+struct SeenFill {
+    WNDPROC next = NULL;
+    int inserts = 0;
+    int callbackMarks = 0;
+    int texts = 0;
+};
+SeenFill g_seen;
+LRESULT CALLBACK CountingListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_INSERTITEMA) g_seen.inserts++;
+    if (message == LVM_SETITEMA) {
+        const LVITEMA* item = (const LVITEMA*)lParam;
+        if (item->pszText == LPSTR_TEXTCALLBACKA)
+            g_seen.callbackMarks++;
+        else
+            g_seen.texts++;
+    }
+    return CallWindowProcA(g_seen.next, list, message, wParam, lParam);
+}
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != NULL;
+}
+
+// A list that asks for sub-items never set on a callback row gets one message per row; one that
+// does not (forced here through the switch) gets the eight sub-items marked. Both show the same cells.
+TEST_F(ResultListTest, RowsWithOrWithoutMarkedSubItemsShowTheSameCells) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    g_seen = SeenFill();
+    g_seen.next = (WNDPROC)SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)CountingListProc);
+    Fill();
+    std::vector<Cells> probed;
+    for (int c = 0; c < RESULT_COLUMN_COUNT; c++)
+        probed.push_back(Column(c));
+    EXPECT_EQ(g_seen.inserts, 4);
+    EXPECT_EQ(g_seen.texts, 0) << "no cell text is stored in the list";
+    EXPECT_TRUE(g_seen.callbackMarks == 0 || g_seen.callbackMarks == 32) << g_seen.callbackMarks;
+    if (UnderWine()) {
+        EXPECT_EQ(g_seen.callbackMarks, 0) << "Wine asks for never-set sub-items: one message a row";
+    }
+
+    g_seen.inserts = g_seen.callbackMarks = g_seen.texts = 0;
+    MarkResultSubItemsAlways(1);
+    Fill();
+    MarkResultSubItemsAlways(0);
+    EXPECT_EQ(g_seen.inserts, 4);
+    EXPECT_EQ(g_seen.callbackMarks, 32) << "eight sub-items marked on each row";
+    EXPECT_EQ(g_seen.texts, 0);
+    for (int c = 0; c < RESULT_COLUMN_COUNT; c++)
+        EXPECT_EQ(Column(c), probed[c]) << "column " << c;
+    EXPECT_EQ(probed[1], (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+    EXPECT_EQ(probed[8], (Cells{"Régime général", "", "", ""}));
+    SetWindowLongPtrA(List(), GWLP_WNDPROC, (LONG_PTR)g_seen.next);
+}
+
+// Which allocation calls a fill makes, by size, in order.
+std::vector<size_t> g_allocSizes;
+int RecordAllocation(int, size_t bytes) {
+    g_allocSizes.push_back(bytes);
+    return 0;
+}
+
+// A row whose host texts cannot be kept is not listed: its record is released and both counters
+// drop it, as for a row the list refuses.
+TEST_F(ResultListTest, ARowWhoseTextsCannotBeKeptIsLeftOutAndCountedOut) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    g_allocSizes.clear();
+    SondrelObserveAllocations(RecordAllocation);
+    Fill();
+    SondrelObserveAllocations(NULL);
+    /* Patient 20's texts: "MARTIN Paul", "45 ans 11 m", "28101", "" and their terminators. */
+    const size_t martin = 12 + 12 + 6 + 1;
+    long at = -1;
+    for (size_t i = 0; i < g_allocSizes.size(); i++)
+        if (g_allocSizes[i] == martin) at = (long)i;
+    ASSERT_GE(at, 0) << "the second row's texts are allocated";
+
+    ClearHitTable();
+    ReleaseListedRecords(dialog_);
+    FillTable();
+    long live = SondrelLiveBlocks();
+    SondrelFailAllocationAt(at + 1);
+    Fill();
+    SondrelFailAllocationAt(0);
+    EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "PETIT Léa", " "}));
+    EXPECT_EQ(Results.PatientHitsTable[20], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 5);
+    EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "5 occ. - 3 Patients (en ")) << StatusText(dialog_, 2);
+    EXPECT_EQ(SondrelLiveBlocks(), live - 2 + 3) << "20's record and hits released; three rows' texts kept";
+}
+
+// A second fill of the same records replaces their texts; the release frees records, hits and texts.
+// Detached rows (an import under way) are answered empty until the next fill.
+TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    ReleaseTable();
+    long live = SondrelLiveBlocks();
+    FillTable();
+    EXPECT_EQ(SondrelLiveBlocks(), live + 8) << "four records and their hits arrays";
+    Fill();
+    EXPECT_EQ(SondrelLiveBlocks(), live + 12);
+    Fill();
+    EXPECT_EQ(SondrelLiveBlocks(), live + 12) << "the refill released the texts it replaced";
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+
+    DetachResultRows();
+    EXPECT_EQ(Column(1), (Cells{"", "", "", ""}));
+    EXPECT_EQ(Column(0), (Cells{"", "", "", ""}));
+    Fill();
+    EXPECT_EQ(Column(0), (Cells{"10", "20", "30", "40"}));
+
+    ClearHitTable();
+    ReleaseListedRecords(dialog_);
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(SondrelLiveBlocks(), live);
 }
 
 } // namespace

@@ -17,12 +17,16 @@ using namespace sortview;
 
 namespace {
 
-INT_PTR CALLBACK ColumnsOnlyProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+// The main window's list and what it needs of the window: its columns, and the answers to the
+// list's requests for the cells of rows that FillResultList inserted.
+INT_PTR CALLBACK ColumnsOnlyProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         CreateResultColumns(dialog);
         InitListImages(dialog);
         return TRUE;
     }
+    if (message == WM_NOTIFY && ((NMHDR*)lParam)->code == (UINT)LVN_GETDISPINFOA)
+        AnswerResultCell((NMLVDISPINFOA*)lParam);
     return FALSE;
 }
 
