@@ -279,6 +279,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
         LayOutAll(dialog);
         return FALSE;
+    case WM_DESTROY:
+        ForgetSchemeTable(); /* the scheme table the fills kept */
+        return FALSE;
     }
     return FALSE;
 }

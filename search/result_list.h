@@ -53,6 +53,10 @@ void DetachResultRows(void);
  * probe decides. */
 void MarkResultSubItemsAlways(int always);
 
+/* Lets go of the scheme table that fills keep while the scheme file is unchanged: the next fill
+ * reads the file again. Called when the main window goes, and by tests that count blocks. */
+void ForgetSchemeTable(void);
+
 /* The scheme name for `code` as the scheme file gives it, or an empty output. Reads the file. */
 void LookupSchemeName(char* output, size_t size, int code);
 

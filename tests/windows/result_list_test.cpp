@@ -453,10 +453,12 @@ TEST_F(ResultListTest, ARowWhoseTextsCannotBeKeptIsLeftOutAndCountedOut) {
     ClearHitTable();
     ReleaseListedRecords(dialog_);
     FillTable();
+    ForgetSchemeTable(); /* the fill reads the scheme file again, as the first one did */
     long live = SondrelLiveBlocks();
     SondrelFailAllocationAt(at + 1);
     Fill();
     SondrelFailAllocationAt(0);
+    ForgetSchemeTable();
     EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "PETIT Léa", " "}));
     EXPECT_EQ(Results.PatientHitsTable[20], nullptr);
@@ -477,9 +479,9 @@ TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
     FillTable();
     EXPECT_EQ(SondrelLiveBlocks(), live + 8) << "four records and their hits arrays";
     Fill();
-    EXPECT_EQ(SondrelLiveBlocks(), live + 12);
+    EXPECT_EQ(SondrelLiveBlocks(), live + 13) << "and four text blocks, and the scheme table kept";
     Fill();
-    EXPECT_EQ(SondrelLiveBlocks(), live + 12) << "the refill released the texts it replaced";
+    EXPECT_EQ(SondrelLiveBlocks(), live + 13) << "the refill released the texts it replaced";
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
 
     DetachResultRows();
@@ -491,7 +493,80 @@ TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
     ClearHitTable();
     ReleaseListedRecords(dialog_);
     EXPECT_EQ(RowCount(), 0);
+    ForgetSchemeTable();
     EXPECT_EQ(SondrelLiveBlocks(), live);
+}
+
+// The scheme table a fill reads is kept for the next fill while the file stays the same (path, time,
+// size); a file changed in any of them, or gone, is read again, so the names always follow the file.
+TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
+    WriteCabinet(kCabinet);
+    WriteSchemes("[Régimes]\r\n1=01;Régime général;\r\n");
+    OpenWindow(2);
+    FillTable();
+    const std::string path = root_ + "\\Programmes\\caisses.hdc";
+    auto schemeReads = [this]() {
+        g_allocSizes.clear();
+        SondrelObserveAllocations(RecordAllocation);
+        Fill();
+        SondrelObserveAllocations(NULL);
+        long reads = 0;
+        for (size_t bytes : g_allocSizes)
+            reads += bytes % SCHEME_VALUE_SIZE == 0 && bytes >= SCHEME_VALUE_SIZE; /* the table's block */
+        return reads;
+    };
+    EXPECT_EQ(schemeReads(), 1);
+    EXPECT_EQ(Column(8)[0], "Régime général");
+    EXPECT_EQ(schemeReads(), 0) << "unchanged: the kept table serves";
+    EXPECT_EQ(Column(8)[0], "Régime général");
+
+    /* The same size with other bytes, written later: read again. */
+    WriteSchemes("[Régimes]\r\n1=01;Régime agricol;\r\n");
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    FILETIME later;
+    GetSystemTimeAsFileTime(&later);
+    later.dwHighDateTime += 1; /* about seven minutes on */
+    SetFileTime(file, NULL, NULL, &later);
+    CloseHandle(file);
+    EXPECT_EQ(schemeReads(), 1);
+    EXPECT_EQ(Column(8)[0], "Régime agricol");
+
+    /* Another size with the same time: read again. */
+    WriteSchemes("[Régimes]\r\n1=01;MSA;\r\n");
+    file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetFileTime(file, NULL, NULL, &later);
+    CloseHandle(file);
+    EXPECT_EQ(schemeReads(), 1);
+    EXPECT_EQ(Column(8)[0], "MSA");
+
+    /* Gone: no names, and nothing kept. */
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    EXPECT_EQ(schemeReads(), 0);
+    EXPECT_EQ(Column(8)[0], "");
+    WriteSchemes("[Régimes]\r\n1=01;Régime général;\r\n");
+    EXPECT_EQ(schemeReads(), 1);
+    EXPECT_EQ(Column(8)[0], "Régime général");
+
+    /* A table cut short for want of memory is used once and not kept. */
+    ForgetSchemeTable();
+    g_allocSizes.clear();
+    SondrelObserveAllocations(RecordAllocation);
+    Fill();
+    SondrelObserveAllocations(NULL);
+    long schemeAt = -1;
+    for (size_t i = 0; i < g_allocSizes.size(); i++)
+        if (g_allocSizes[i] % SCHEME_VALUE_SIZE == 0 && g_allocSizes[i] >= SCHEME_VALUE_SIZE)
+            schemeAt = (long)i;
+    ASSERT_GE(schemeAt, 0);
+    ForgetSchemeTable();
+    SondrelFailAllocationAt(schemeAt + 1);
+    Fill();
+    SondrelFailAllocationAt(0);
+    EXPECT_EQ(Column(8)[0], "");
+    EXPECT_EQ(schemeReads(), 1) << "the next fill reads the file again";
+    EXPECT_EQ(Column(8)[0], "Régime général");
 }
 
 } // namespace
