@@ -4,8 +4,9 @@
  * social-security number, the insurance scheme name looked up in the host's scheme file, and the
  * summary and running texts written into the status bar. The scheme file ("caisses.hdc", section
  * "Régimes", keys 1, 2, 3, … in unbroken sequence, values "code;name;…") is read by the Win32 side
- * into a SchemeTable once per fill; looking a code up in the table gives exactly what reading the file
- * afresh for every row would give, since the file does not change during a fill. */
+ * into a SchemeTable, read again whenever the file has changed since; looking a code up in the table
+ * gives exactly what reading the file afresh for every row would give, since the file does not
+ * change during a fill. */
 #ifndef SONDREL_SEARCH_RESULT_FORMAT_H
 #define SONDREL_SEARCH_RESULT_FORMAT_H
 

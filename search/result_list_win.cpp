@@ -17,9 +17,10 @@
  * deleting the rows. From either moment to the next fill (DetachResultRows, ReleaseRows) the rows are
  * answered with empty cells, never from their records.
  *
- * The scheme file is read once per fill into a SchemeTable and every row is looked up in it: the
- * file cannot change under a fill, so this gives what reading it for every row would, without
- * reopening an INI file ten thousand times.
+ * The scheme file is read into a SchemeTable and every row is looked up in it: the file cannot
+ * change under a fill, so this gives what reading it for every row would, without reopening an INI
+ * file ten thousand times. The table is kept for the next fill while the file keeps its path, time
+ * and size (CurrentSchemeTable), so a changed file is read again at the next fill.
  *
  * A patient the host does not know. The patient is read with ReadPatientRecord (host/records_win.h),
  * which empties the names and the social-security field and marks the birth date before the read,
