@@ -26,17 +26,8 @@ int StrCopyN(char* dst, size_t size, const char* src, size_t n) {
 }
 
 int StrCopy(char* dst, size_t size, const char* src) {
-    if (size == 0) return 0;
     if (src == NULL) src = "";
-    size_t len = strlen(src);
-    int whole = 1;
-    if (len > size - 1) {
-        len = size - 1;
-        whole = 0;
-    }
-    memmove(dst, src, len);
-    dst[len] = 0;
-    return whole;
+    return StrCopyN(dst, size, src, strlen(src));
 }
 
 int StrAppend(char* dst, size_t size, const char* src) {

@@ -185,15 +185,6 @@ static int LoadSchemeTableFrom(SchemeTable* table, const char* path) {
     }
 }
 
-/* Reads the scheme file into the table (see LoadSchemeTableFrom). */
-static void LoadSchemeTable(SchemeTable* table) {
-    char path[MAX_PATH];
-    table->values = NULL;
-    table->count = 0;
-    table->capacity = 0;
-    if (SchemeFilePath(path, sizeof path)) LoadSchemeTableFrom(table, path);
-}
-
 /* The scheme table a fill looks its rows up in. Reading the file costs one GetPrivateProfileStringA
  * per key, about 0.4 ms each under Wine, 0.045 s for a file of 120 schemes: a third of a fill of
  * 10,000 rows. So the table read for one fill is kept for the next while the file stays the same:
@@ -231,8 +222,10 @@ void ForgetSchemeTable(void) {
 
 void LookupSchemeName(char* output, size_t size, int code) {
     if (size > 0) output[0] = 0;
+    char path[MAX_PATH];
+    if (!SchemeFilePath(path, sizeof path)) return;
     SchemeTable table;
-    LoadSchemeTable(&table);
+    LoadSchemeTableFrom(&table, path);
     LookupSchemeInTable(&table, code, output, size);
     SchemeTableFree(&table);
 }
