@@ -193,9 +193,15 @@ static void RouteCommand(HWND dialog, int id) {
 }
 
 /* WM_NOTIFY: the result list's cells are answered; a header click sorts; a double-click on the
- * result list opens the row. */
-static void RouteNotification(HWND dialog, NMHDR* header) {
-    if (header == NULL) return;
+ * result list opens the row. When the result list deletes all its rows it is told not to notify
+ * each row's deletion (nothing here needs it; under Wine that is one notification per row).
+ * Returns the dialog procedure's answer. */
+static INT_PTR RouteNotification(HWND dialog, NMHDR* header) {
+    if (header == NULL) return FALSE;
+    if (header->code == (UINT)LVN_DELETEALLITEMS && header->idFrom == IDC_RESULT_LIST) {
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    }
     if (header->code == (UINT)LVN_GETDISPINFOA && header->idFrom == IDC_RESULT_LIST) {
         AnswerResultCell((NMLVDISPINFOA*)header);
     } else if (header->code == (UINT)LVN_COLUMNCLICK) {
@@ -204,6 +210,7 @@ static void RouteNotification(HWND dialog, NMHDR* header) {
     } else if (header->code == (UINT)NM_DBLCLK && header->idFrom == IDC_RESULT_LIST) {
         PostMessageA(dialog, WM_COMMAND, IDC_OPEN, 0);
     }
+    return FALSE;
 }
 
 /* WM_CTLCOLORSTATIC: the contact link blue, the hint grey, every label on the dialog's face. */
@@ -264,8 +271,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         RouteCommand(dialog, LOWORD(wParam));
         return FALSE;
     case WM_NOTIFY:
-        RouteNotification(dialog, (NMHDR*)lParam);
-        return FALSE;
+        return RouteNotification(dialog, (NMHDR*)lParam);
     case WM_CTLCOLORSTATIC:
         return ColourLabel((HDC)wParam, (HWND)lParam);
     case WM_MOUSEMOVE:

@@ -48,10 +48,10 @@
  * the list a single private message that carries out the whole fill on the interface thread, while the caller
  * waits in SendMessage exactly as it would for each row; the host is not called by two threads at once, since
  * the caller is blocked meanwhile. Called on the interface thread (the import), or for a list that is not
- * subclassed, it fills directly. The list is not redrawn while its rows go in, then invalidated once. On the
- * list's thread the row messages are handed straight to the list view's procedure (ListChannel below).
- * ReleaseListedRecords, the run's release of the previous results (one LVM_GETITEMA per row), is handed over
- * the same way. */
+ * subclassed, it fills directly. The list is hidden and kept from drawing while its rows go in, then drawn
+ * once (ListBatch). On the list's thread the row messages are handed straight to the list view's procedure
+ * (ListChannel below). ReleaseListedRecords, the run's release of the previous results (one LVM_GETITEMA per
+ * row), is handed over the same way. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
@@ -467,6 +467,35 @@ static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, 
     return index;
 }
 
+/* The list out of sight while many rows go in or out (ListBatch). Two things cost under Wine: a list
+ * that may draw updates its scroll bar and redraws it with every row, and switching drawing back on
+ * (WM_SETREDRAW TRUE) redraws the scroll bar of a shown list at once, about 20 ms, before the paint
+ * that follows anyway. So the list is hidden as well as kept from drawing; drawing goes back on while
+ * it is still hidden, and it is shown again (without activation) once its rows are in, so it is
+ * drawn once, by the paint that showing it asks for. A list that has the keyboard focus is not
+ * hidden (hiding it would move the focus), nor one that is not shown (its style without WS_VISIBLE):
+ * those are only kept from drawing. */
+typedef struct ListBatch {
+    HWND list;
+    int hidden; /* the batch hid the list, and shows it again at its end */
+} ListBatch;
+
+static ListBatch BeginListBatch(HWND list) {
+    ListBatch batch = {list, 0};
+    if (list != NULL && (GetWindowLongPtrA(list, GWL_STYLE) & WS_VISIBLE) != 0 && GetFocus() != list) {
+        ShowWindow(list, SW_HIDE);
+        batch.hidden = 1;
+    }
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    return batch;
+}
+
+static void EndListBatch(const ListBatch* batch) {
+    SendMessageA(batch->list, WM_SETREDRAW, TRUE, 0);
+    if (batch->hidden) ShowWindow(batch->list, SW_SHOWNA);
+    InvalidateRect(batch->list, NULL, TRUE);
+}
+
 /* A record whose row could not be inserted: out of the table and the counters, and released. */
 static void DropUnlistedRecord(int32_t number) {
     PatientHits* record = Results.PatientHitsTable[number];
@@ -481,10 +510,13 @@ static void DropUnlistedRecord(int32_t number) {
 static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
                      DWORD SearchStartTick) {
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
-    /* No repainting while the rows go in: otherwise the list is redrawn between the messages of
+    /* No drawing while the rows go in: otherwise the list is redrawn between the messages of
      * every row, which makes a fill of thousands of rows take minutes instead of seconds. */
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ListBatch batch = BeginListBatch(list);
+    if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    /* Room for the rows at once rather than grown row by row (a hint: the rows are still inserted). */
+    if (Results.PatientsWithHits > 0)
+        SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)Results.PatientsWithHits, 0);
     ListValues.rowsDetached.store(0);
     const SchemeTable* schemes = CurrentSchemeTable();
     ListChannel channel = OpenListChannel(list);
@@ -499,8 +531,7 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
         else
             DropUnlistedRecord(number);
     }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, NULL, TRUE);
+    EndListBatch(&batch);
 
     char summary[RESULT_CELL_SIZE];
     FormatSummary(summary, sizeof summary, SearchShared.SearchControl.cancelRequest.load() != 0,
@@ -521,7 +552,11 @@ static void ReleaseRows(HWND list) {
         item.iItem = row;
         if (ToList(&channel, LVM_GETITEMA, 0, (LPARAM)&item)) ReleasePatientHits((PatientHits*)item.lParam);
     }
+    /* An empty list is left as it is: deleting nothing still redraws its scroll bar under Wine. */
+    if (rows == 0) return;
+    ListBatch batch = BeginListBatch(list);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    EndListBatch(&batch);
 }
 
 /* The list's subclass procedure: a fill asked for by another thread is carried out here, on the

@@ -16,4 +16,9 @@
 /* Thread procedure; `mainWindow` is the main window's HWND. */
 DWORD WINAPI RunSearch(LPVOID mainWindow);
 
+/* Test switch: non-zero makes each progress report wait until the interface thread has handled
+ * it, as the run's other messages do, so that a test acting at a report (a cancel, a close) acts
+ * at an exact document. 0, the default: reports do not wait for the window to redraw. */
+void MakeReportsWait(int wait);
+
 #endif

@@ -9,6 +9,16 @@
  * to be closed during the run. `cancelRequest` is read before every document.
  *
  * Decisions of this implementation:
+ *   - Progress reports do not wait for the controls to redraw: the position and the running status
+ *     are sent with SendNotifyMessageA, which delivers them as sent messages, on the interface thread
+ *     and in the run's order, but returns at once (Wine's progress bar redraws itself within
+ *     PBM_SETPOS, about 1.6 ms a report, which the run used to wait for). Each report's status text
+ *     has its own buffer in the run (reportTexts), since the text is read when the interface thread
+ *     gets to it; the run's next waiting message to the window (the final position, sent before
+ *     anything else) returns only once every earlier one has been handled, so the buffers outlive
+ *     their use. Beyond the buffers (a run makes at most 49 reports) and wherever an asynchronous
+ *     send fails, a report waits as before. The bar's range and first position, set before the
+ *     scan, are sent the same way.
  *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
  *     show true progress instead of a range wrapped modulo 65,536.
  *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an
@@ -41,6 +51,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <atomic>
+
 #include "base/alloc.h"
 #include "base/str.h"
 #include "base/ui.h"
@@ -56,6 +68,9 @@
 #include "search/result_list.h"
 #include "search/search_run_plan.h"
 #include "search/search_state.h"
+
+/* Running status texts kept for reports sent without waiting: one per report of a run (at most 49). */
+enum { REPORT_TEXTS = 50 };
 
 /* What one run works with. */
 typedef struct SearchRun {
@@ -75,6 +90,8 @@ typedef struct SearchRun {
     unsigned char letterHeader[LETTER_HEADER_SIZE];
     unsigned char prescriptionHeader[PRESCRIPTION_HEADER_SIZE];
     ProgressCounter progress;
+    int reports;                                      /* progress reports made so far */
+    char reportTexts[REPORT_TEXTS][RESULT_CELL_SIZE]; /* each report's running status, until shown */
     DWORD SearchStartTick; /* GetTickCount at the start; the summary gives the time since */
 } SearchRun;
 
@@ -166,14 +183,36 @@ static int CollectRunKeys(SearchRun* run) {
     return CollectAllKeys(&host, run->keyText, run->fileIndex, WantedDocumentType(run->family), &run->keys);
 }
 
+/* The test switch of MakeReportsWait; set by a test's thread, read by the run's. */
+static std::atomic<int> ReportsWait;
+
+void MakeReportsWait(int wait) {
+    ReportsWait.store(wait != 0);
+}
+
+/* Sends a report's message without waiting for it to be handled (see the decisions above); waits
+ * when the message cannot be sent so. */
+static void SendWithoutWaiting(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND control = GetDlgItem(window, id);
+    if (!SendNotifyMessageA(control, message, wParam, lParam)) SendMessageA(control, message, wParam, lParam);
+}
+
 /* After each document: counts it, and every (step + 1)-th one reports position and status. */
 static void CountAndReport(SearchRun* run) {
     if (!CountDocument(&run->progress)) return;
-    SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
-    char status[RESULT_CELL_SIZE];
-    FormatRunningStatus(status, sizeof status, run->display, Results.OccurrenceTotal,
+    if (run->reports >= REPORT_TEXTS || ReportsWait.load()) {
+        char status[RESULT_CELL_SIZE];
+        FormatRunningStatus(status, sizeof status, run->display, Results.OccurrenceTotal,
+                            Results.PatientsWithHits);
+        SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+        SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
+        return;
+    }
+    char* status = run->reportTexts[run->reports++];
+    FormatRunningStatus(status, RESULT_CELL_SIZE, run->display, Results.OccurrenceTotal,
                         Results.PatientsWithHits);
-    SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
+    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+    SendWithoutWaiting(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
 }
 
 static void ScanFolderKeys(SearchRun* run) {
@@ -258,13 +297,15 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     }
 
     int total = run->keys.folderCount + run->keys.fileCount;
-    SendToControl(run->window, IDC_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)total);
-    SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    /* Like the reports, these do not wait for the bar to redraw. */
+    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)total);
+    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     StartProgress(&run->progress, total);
 
     ScanFolderKeys(run);
     ScanFileKeys(run);
 
+    /* Waits, so every report sent before it has been handled (reportTexts may go after this). */
     SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
     FillResultList(run->window, run->patientRecord, run->sesamRecord, run->extensionsRecord,
                    run->SearchStartTick);

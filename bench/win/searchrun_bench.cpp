@@ -9,10 +9,12 @@
  * The Wine prefix must point at a cabinet (standin/setup-prefix.sh). The tool opens the real main
  * window (dialog 201, which opens the current cabinet), then:
  *   1. runs the real RunSearch on its own thread as "Lancer" does, this thread serving the window,
- *      and prints the wall time and the summary the run wrote;
+ *      twice, and prints for each run its wall time (until its list is drawn), the summary it wrote
+ *      and its phases as this thread sees its messages to three controls arrive;
  *   2. replays the run's phases without the window, each timed on its own:
  *        keys       the index walks with GetDossiersType (host) and the key sort (ours);
- *        reads      every document read and freed, nothing else (host);
+ *        reads      every document read, its block's size asked and the block freed, nothing
+ *                   else (host: the read calls and the calls on the handles they return);
  *        scan       reads + a plain folded scan of each whole text for the pattern (FindFolded);
  *        match      reads + MatchDocument as the run calls it (sections, search, hit recording);
  *      so that scan - reads is the cost of scanning the texts and match - scan what the program does
@@ -20,6 +22,8 @@
  *      performance counter (differences of whole passes drown in the host's spread on a busy
  *      machine): the host's read call, GlobalLock, GlobalSize, the match, the hit recording,
  *      GlobalUnlock, GlobalFree, and a second scan of the text just matched;
+ *      and then each run's time beyond the host's own (the reads pass, the index walks and the
+ *      identity reads of the run's fill), as a share of it;
  *   3. fills the list for FILL_PATIENTS patients of the cabinet (one hit each) from a worker thread,
  *      as the run does, at the current host level.
  * Nothing here is part of the program; it links the program's own code. */
@@ -64,9 +68,14 @@ static void Pump() {
     }
 }
 
-/* Runs `proc` on a thread while this thread serves the windows; returns the wall time. */
+/* When the last OnWorker started its thread. */
+static double g_workerStarted;
+
+/* Runs `proc` on a thread while this thread serves the windows; returns the wall time, up to the
+ * end of what the windows had to do once the thread ended (the paint of what it changed). */
 static double OnWorker(LPTHREAD_START_ROUTINE proc, void* argument) {
     double start = Now();
+    g_workerStarted = start;
     HANDLE thread = CreateThread(NULL, 0, proc, argument, 0, NULL);
     if (thread == NULL) return -1;
     for (;;) {
@@ -76,6 +85,70 @@ static double OnWorker(LPTHREAD_START_ROUTINE proc, void* argument) {
     }
     CloseHandle(thread);
     return Now() - start;
+}
+
+/* The real run's phases as this thread sees them. Three of the window's controls are subclassed
+ * (hooks would see every message, and make each one dearer under Wine): button 219, whose two
+ * captions open and close the run; the progress bar, whose range follows the key collection and
+ * whose last position comes before the fill; the status bar, whose last text is the fill's summary. */
+enum { MARK_STARTED, MARK_KEYS, MARK_SCANNED, MARK_FILLED, MARK_ENDED, MARK_COUNT };
+static double g_marks[MARK_COUNT];
+static int g_captions;
+static WNDPROC g_buttonProc, g_progressProc, g_statusProc;
+
+/* The first caption is noted when it arrives, the second ("Lancer") once the button has it: the
+ * run's last waiting message. */
+static LRESULT CALLBACK WatchButton(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    int caption = message == WM_SETTEXT && g_captions < 2 ? ++g_captions : 0;
+    if (caption == 1) g_marks[MARK_STARTED] = Now();
+    LRESULT result = CallWindowProcA(g_buttonProc, control, message, wParam, lParam);
+    if (caption == 2) g_marks[MARK_ENDED] = Now();
+    return result;
+}
+
+static LRESULT CALLBACK WatchProgress(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(g_progressProc, control, message, wParam, lParam);
+    if (message == PBM_SETRANGE32) g_marks[MARK_KEYS] = Now();
+    if (message == PBM_SETPOS) g_marks[MARK_SCANNED] = Now();
+    return result;
+}
+
+static LRESULT CALLBACK WatchStatus(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(g_statusProc, control, message, wParam, lParam);
+    if (message == SB_SETTEXTA) g_marks[MARK_FILLED] = Now();
+    return result;
+}
+
+static WNDPROC Subclass(HWND window, int id, WNDPROC proc) {
+    return (WNDPROC)SetWindowLongPtrA(GetDlgItem(window, id), GWLP_WNDPROC, (LONG_PTR)proc);
+}
+
+/* One real run's times: until it ended (its button relabelled), and until its list was shown. */
+typedef struct RunTimes {
+    double ended, shown;
+} RunTimes;
+
+static RunTimes TimeRealRun(HWND window) {
+    for (int i = 0; i < MARK_COUNT; i++)
+        g_marks[i] = 0;
+    g_captions = 0;
+    g_buttonProc = Subclass(window, IDC_LAUNCH, WatchButton);
+    g_progressProc = Subclass(window, IDC_PROGRESS, WatchProgress);
+    g_statusProc = Subclass(window, IDC_STATUS_BAR, WatchStatus);
+    LaunchDecision();
+    double shown = OnWorker(RunSearch, window);
+    Subclass(window, IDC_LAUNCH, g_buttonProc);
+    Subclass(window, IDC_PROGRESS, g_progressProc);
+    Subclass(window, IDC_STATUS_BAR, g_statusProc);
+    double at[MARK_COUNT];
+    for (int i = 0; i < MARK_COUNT; i++)
+        at[i] = g_marks[i] - g_workerStarted;
+    printf("  phases: start %.3f, release, open and keys %.3f, scan %.3f, fill %.3f, end %.3f: the run ended "
+           "at %.3f s, its list was shown at %.3f s\n",
+           at[MARK_STARTED], at[MARK_KEYS] - at[MARK_STARTED], at[MARK_SCANNED] - at[MARK_KEYS],
+           at[MARK_FILLED] - at[MARK_SCANNED], at[MARK_ENDED] - at[MARK_FILLED], at[MARK_ENDED], shown);
+    RunTimes times = {at[MARK_ENDED], shown};
+    return times;
 }
 
 static void ReleaseTable() {
@@ -179,6 +252,9 @@ static void Consume(Pass* pass, HGLOBAL text, int how, const void* header, DWORD
         return;
     }
     const char* p = (const char*)GlobalLock(text);
+    /* The run asks every block's size (MatchDocument): a call on the host's handle, timed here. */
+    volatile SIZE_T size = p != NULL ? GlobalSize(text) : 0;
+    (void)size;
     if (p != NULL && how == PASS_SCAN) {
         pass->bytes += (long long)strlen(p);
         volatile const char* found = FindFolded(p, pass->pattern);
@@ -209,6 +285,25 @@ static void RunPass(Pass* pass, const Keys* keys, int how) {
         else
             Consume(pass, TIMED_READ(ReadXMLFileCourriers(key, letter)), how, letter, key, 1, forms);
     }
+}
+
+/* The host's share of a fill: the identity and scheme reads (host level 2) of every listed
+ * patient, nothing else; in seconds. */
+static double HostShareOfFill(const std::vector<int32_t>& numbers, void* patient, void* extensions) {
+    char keyText[KEY_TEXT_SIZE];
+    double start = Now();
+    for (int32_t number : numbers) {
+        SetRecordU32(patient, PATIENT_NUMBER, (uint32_t)number);
+        ReadPatients(patient, 1);
+        GetAge(RecordU32(patient, PATIENT_BIRTH_DATE), Today());
+        MakeExtensionsKey(keyText, number);
+        HGLOBAL xml = ReadXMLExtensions(HDFindKey(INDEX_FOLDERS, keyText), extensions);
+        if (xml != NULL) {
+            XGetInt(xml, EXTENSIONS_SCHEME_FIELD);
+            GlobalFree(xml);
+        }
+    }
+    return Now() - start;
 }
 
 typedef struct FillJob {
@@ -256,15 +351,19 @@ int main(int argc, char** argv) {
     SetDlgItemTextA(window, IDC_SEARCH_TEXT, text);
     /* The first run reads the texts from disk; the second finds them in the host's memory and
      * first releases the rows of the first. */
+    RunTimes runs[2];
     for (int round = 1; round <= 2; round++) {
-        LaunchDecision();
-        double run = OnWorker(RunSearch, window);
+        runs[round - 1] = TimeRealRun(window);
         char summary[300] = "";
         SendMessageA(GetDlgItem(window, IDC_STATUS_BAR), SB_GETTEXTA, 2, (LPARAM)summary);
         int rows = (int)SendMessageA(GetDlgItem(window, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0);
         printf("RunSearch mode %d \"%s\", run %d: %.3f s wall, %d rows, summary \"%s\"\n", mode, text, round,
-               run, rows, summary);
+               runs[round - 1].shown, rows, summary);
     }
+    /* The run's patients, for the host's share of its fill below. */
+    std::vector<int32_t> listed;
+    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
+        if (Results.PatientHitsTable[number] != NULL) listed.push_back(number);
 
     /* 2. The phases. */
     char pattern[SEARCH_TEXT_SIZE];
@@ -275,9 +374,18 @@ int main(int argc, char** argv) {
     HGLOBAL folders = OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0);
     HGLOBAL fileOrd = OpenFileOrdonnances(0), fileCou = OpenFileCourriers(0);
     HGLOBAL sesam = OpenInfoSesam(0), extensions = OpenExtensions(0);
+    /* The host's opening and closing of the run's six tables (the handles above stay open). */
+    double t = Now();
+    CloseInfoSesam(OpenInfoSesam(0));
+    CloseExtensions(OpenExtensions(0));
+    ClosePatients(OpenPatients(0));
+    CloseDossiers(OpenDossiers(FOLDER_TABLE_MODE, 0, 0, 0));
+    CloseFileOrdonnances(OpenFileOrdonnances(0));
+    CloseFileCourriers(OpenFileCourriers(0));
+    double openClose = Now() - t;
     Pass pass = {family, pattern, GlobalLock(folders), 0, 0};
     Keys keys;
-    double t = Now();
+    t = Now();
     Walk(INDEX_FOLDERS, 0, WantedDocumentType(family), &keys.folder);
     Walk(FileIndexOf(family), 1, WantedDocumentType(family), &keys.file);
     double walk = Now() - t;
@@ -345,6 +453,22 @@ int main(int argc, char** argv) {
            best[PASS_MATCH], best[PASS_MATCH] - best[PASS_READS], best[PASS_MATCH] - best[PASS_SCAN],
            100.0 * (best[PASS_MATCH] - best[PASS_SCAN]) / (best[PASS_SCAN] - best[PASS_READS]));
 
+    /* The real runs against the host's own time: the reads pass (the read calls and the calls on
+     * the memory handles they return), the index walks and the identity reads of the run's fill. */
+    double fillHost = HostShareOfFill(listed, GlobalLock(patients), GlobalLock(extensions));
+    GlobalUnlock(patients);
+    GlobalUnlock(extensions);
+    double host = best[PASS_READS] + walk + openClose + fillHost;
+    printf(
+        "the host's time: reads %.3f + index walks %.3f + opening and closing the tables %.3f + the fill's "
+        "identity reads (%zu patients) %.3f = %.3f s\n",
+        best[PASS_READS], walk, openClose, listed.size(), fillHost, host);
+    for (int r = 0; r < 2; r++)
+        printf("  run %d beyond the host: until it ended %.3f s (%.0f %%), until its list was shown %.3f s "
+               "(%.0f %%)\n",
+               r + 1, runs[r].ended - host, 100.0 * (runs[r].ended - host) / host, runs[r].shown - host,
+               100.0 * (runs[r].shown - host) / host);
+
     /* 3. Filling the list for many patients, from a worker thread as the run does. */
     if (fillPatients > 0) {
         ReleaseTable();
@@ -363,21 +487,11 @@ int main(int argc, char** argv) {
         }
         Results.OccurrenceTotal = added;
         FillJob job = {window, GlobalLock(patients), GlobalLock(sesam), GlobalLock(extensions)};
-        /* The host's share of a fill: the identity and scheme reads of every row, nothing else. */
-        t = Now();
-        for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
-            if (Results.PatientHitsTable[number] == NULL) continue;
-            SetRecordU32(job.patient, PATIENT_NUMBER, (uint32_t)number);
-            ReadPatients(job.patient, 1);
-            GetAge(RecordU32(job.patient, PATIENT_BIRTH_DATE), Today());
-            MakeExtensionsKey(keyText, number);
-            HGLOBAL xml = ReadXMLExtensions(HDFindKey(INDEX_FOLDERS, keyText), job.extensions);
-            if (xml != NULL) {
-                XGetInt(xml, EXTENSIONS_SCHEME_FIELD);
-                GlobalFree(xml);
-            }
-        }
-        printf("host reads of a fill (level 2), %d patients: %.3f s\n", added, Now() - t);
+        std::vector<int32_t> numbers;
+        for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
+            if (Results.PatientHitsTable[number] != NULL) numbers.push_back(number);
+        printf("host reads of a fill (level 2), %d patients: %.3f s\n", added,
+               HostShareOfFill(numbers, job.patient, job.extensions));
         for (int level = 1; level <= 2; level++) {
             Host.HostApiLevel = level;
             /* Each fill replaces the rows of the one before (the records stay in the table). The

@@ -497,6 +497,90 @@ TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
     EXPECT_EQ(SondrelLiveBlocks(), live);
 }
 
+// What the list and the main window see of a fill and a release: how often the list is hidden and
+// shown, and how many row deletions the list notifies.
+struct ListSightings {
+    int hidden = 0, shown = 0, rowDeletions = 0;
+    WNDPROC listProc = NULL, dialogProc = NULL;
+};
+ListSightings* g_sightings;
+
+LRESULT CALLBACK SightedList(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SHOWWINDOW) (wp ? g_sightings->shown : g_sightings->hidden)++;
+    return CallWindowProcA(g_sightings->listProc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK SightedDialog(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NOTIFY && ((NMHDR*)lp)->code == (UINT)LVN_DELETEITEM) g_sightings->rowDeletions++;
+    return CallWindowProcA(g_sightings->dialogProc, w, m, wp, lp);
+}
+
+// A fill, and a release of rows, hide the list while the rows go in or out and show it again once:
+// the list is shown afterwards if it was before and stays hidden if it was hidden; a list that has
+// the keyboard focus is not hidden, so it keeps the focus. Deleting all rows notifies no single row.
+TEST_F(ResultListTest, FillAndReleaseLeaveTheListsVisibilityAndFocusAsTheyWere) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    HWND list = List();
+    ListSightings seen;
+    g_sightings = &seen;
+    seen.listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)SightedList);
+    seen.dialogProc = (WNDPROC)SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)SightedDialog);
+    auto styleShown = [list] { return (GetWindowLongPtrA(list, GWL_STYLE) & WS_VISIBLE) != 0; };
+    ASSERT_TRUE(styleShown());
+    SetFocus(GetDlgItem(dialog_, IDC_SEARCH_TEXT));
+
+    FillTable();
+    Fill();
+    EXPECT_EQ(RowCount(), 4);
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+    EXPECT_EQ(seen.hidden, 1);
+    EXPECT_EQ(seen.shown, 1);
+    EXPECT_TRUE(styleShown());
+
+    /* A refill deletes the four rows first, without a notification per row. */
+    Fill();
+    EXPECT_EQ(RowCount(), 4);
+    EXPECT_EQ(seen.rowDeletions, 0);
+    EXPECT_TRUE(styleShown());
+
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    Fill();
+    EXPECT_EQ(RowCount(), 4);
+    EXPECT_EQ(seen.hidden, 0) << "hiding the list would have taken its focus";
+    EXPECT_EQ(GetFocus(), list);
+    EXPECT_TRUE(styleShown());
+
+    SetFocus(GetDlgItem(dialog_, IDC_SEARCH_TEXT));
+    ShowWindow(list, SW_HIDE);
+    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    Fill();
+    EXPECT_EQ(RowCount(), 4);
+    EXPECT_EQ(seen.shown, 0) << "a hidden list stays hidden";
+    EXPECT_FALSE(styleShown());
+    ShowWindow(list, SW_SHOWNA);
+
+    /* The release hides the list for its deletion, notifies no row, and leaves an empty list alone. */
+    ClearHitTable();
+    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    ReleaseListedRecords(dialog_);
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(seen.hidden, 1);
+    EXPECT_EQ(seen.shown, 1);
+    EXPECT_EQ(seen.rowDeletions, 0);
+    EXPECT_TRUE(styleShown());
+    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    ReleaseListedRecords(dialog_);
+    EXPECT_EQ(seen.hidden + seen.shown, 0);
+
+    SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)seen.dialogProc);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)seen.listProc);
+    g_sightings = NULL;
+}
+
 // The scheme table a fill reads is kept for the next fill while the file stays the same (path, time,
 // size); a file changed in any of them, or gone, is read again, so the names always follow the file.
 TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {

@@ -240,6 +240,7 @@ TEST_F(SearchRunTest, CancelAtTheFirstReportStopsBeforeTheNextDocument) {
     EXPECT_EQ(ProgressPos(), 120);
     EXPECT_EQ(RowCount(), 120);
 
+    MakeReportsWait(1);
     Watch([] { SearchShared.SearchControl.cancelRequest.store(CANCEL_STOP); });
     Search(IDC_RADIO_PRESCRIPTIONS, "aspirine");
     EXPECT_EQ(ProgressPos(), 3) << "the scan stopped right after the first report";
@@ -248,6 +249,44 @@ TEST_F(SearchRunTest, CancelAtTheFirstReportStopsBeforeTheNextDocument) {
     EXPECT_EQ(Cell(2, 0), "3");
     EXPECT_EQ(StatusText(dialog_, 2), "Annulé !");
     EXPECT_EQ(closesSeen_, 0);
+    ExpectIdleAfterRun();
+}
+
+// A report does not wait for the window: while the window is still busy with the first one, the run
+// goes on and sends the next. Each report keeps its own text, shown in the run's order once the window
+// gets to it, and the run's end waits for them all.
+TEST_F(SearchRunTest, ReportsDoNotWaitAndEachKeepsItsOwnText) {
+    std::string cabinet = "HDCAB 1\r\nTODAY 08/12/2026\r\n";
+    for (int i = 1; i <= 120; i++) {
+        char line[200];
+        snprintf(line, sizeof line, "D 39|%d|7|%d|01/01/2001|0|Dr X\r\n<text>aspirine</text>\r\n.\r\n",
+                 1000 + i, i);
+        cabinet += line;
+    }
+    WriteCabinet(cabinet);
+    OpenWindow(2);
+    bool nextSent = false;
+    /* The window holds on to the first report until another message from the run is waiting. */
+    Watch([&nextSent] {
+        DWORD start = GetTickCount();
+        while (!nextSent && GetTickCount() - start < 10000) {
+            nextSent = (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+            Sleep(2);
+        }
+    });
+    Search(IDC_RADIO_PRESCRIPTIONS, "aspirine");
+    EXPECT_TRUE(nextSent) << "the run waited for the window to handle its first report";
+    ASSERT_EQ(RunningReports(), 40);
+    for (int k = 0; k < 40; k++) {
+        int n = 3 * (k + 1);
+        char expected[120];
+        snprintf(expected, sizeof expected, "Total 'aspirine': %d occ. - Patient%s concerné%s : %d", n,
+                 n > 1 ? "s" : "", n > 1 ? "s" : "", n);
+        EXPECT_EQ(watch_->texts[k], expected) << "report " << k + 1;
+    }
+    EXPECT_EQ(ProgressPos(), 120);
+    EXPECT_EQ(RowCount(), 120);
+    EXPECT_EQ(StatusText(dialog_, 2).rfind("120 occ. - 120 Patients (en ", 0), 0u) << StatusText(dialog_, 2);
     ExpectIdleAfterRun();
 }
 
@@ -263,6 +302,7 @@ TEST_F(SearchRunTest, CloseDuringARunClosesTheWindowOnceTheRunHasStopped) {
     OpenWindow(2);
     HWND dialog = dialog_;
     /* The close arrives as the user's would: WM_CLOSE to the window while the run is up. */
+    MakeReportsWait(1);
     Watch([dialog] { SendMessageA(dialog, WM_CLOSE, 0, 0); });
     Search(IDC_RADIO_LETTERS, "lettre");
     EXPECT_EQ(ProgressPos(), 2) << "60 documents: step 1, stopped after the first report";

@@ -3,8 +3,8 @@
 // put back afterwards), the real main window opened on it, and a search run started the way
 // "Lancer" starts it, with the test thread serving the window's messages until the run's thread
 // has ended. The status bar can be watched (every part-2 text the run writes) and can act at the
-// run's first progress report, which is when the run is blocked in its sent message, so that a
-// cancel or a close lands at an exact document.
+// run's first progress report; with MakeReportsWait(1) the run is then blocked in its sent message,
+// so that a cancel or a close lands at an exact document.
 #ifndef SONDREL_TESTS_WINDOWS_SEARCHRUN_FIXTURE_H
 #define SONDREL_TESTS_WINDOWS_SEARCHRUN_FIXTURE_H
 
@@ -110,6 +110,7 @@ class SearchRunFixture : public ::testing::Test {
     }
 
     void TearDown() override {
+        MakeReportsWait(0);
         Unwatch();
         if (dialog_ != NULL) DestroyMainWindow(dialog_);
         dialog_ = NULL;
