@@ -472,17 +472,28 @@ static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, 
  * (WM_SETREDRAW TRUE) redraws the scroll bar of a shown list at once, about 20 ms, before the paint
  * that follows anyway. So the list is hidden as well as kept from drawing; drawing goes back on while
  * it is still hidden, and it is shown again (without activation) once its rows are in, so it is
- * drawn once, by the paint that showing it asks for. A list that has the keyboard focus is not
- * hidden (hiding it would move the focus), nor one that is not shown (its style without WS_VISIBLE):
- * those are only kept from drawing. */
+ * drawn once, by the paint that showing it asks for.
+ * Only a shown list of the calling thread whose keyboard focus is elsewhere is hidden: hiding the
+ * list, or its label edit box, would move the focus, and GetFocus sees only the calling thread's
+ * focus. Any other list is only kept from drawing. Switching drawing on gives a window WS_VISIBLE
+ * where the default procedure handles it, so a list that was hidden before the batch is hidden again
+ * if it came back. */
 typedef struct ListBatch {
     HWND list;
-    int hidden; /* the batch hid the list, and shows it again at its end */
+    int wasShown; /* the list's style had WS_VISIBLE */
+    int hidden;   /* the batch hid the list, and shows it again at its end */
 } ListBatch;
 
+static int FocusIsOnList(HWND list) {
+    HWND focus = GetFocus();
+    return focus != NULL && (focus == list || IsChild(list, focus));
+}
+
 static ListBatch BeginListBatch(HWND list) {
-    ListBatch batch = {list, 0};
-    if (list != NULL && (GetWindowLongPtrA(list, GWL_STYLE) & WS_VISIBLE) != 0 && GetFocus() != list) {
+    ListBatch batch = {list, 0, 0};
+    batch.wasShown = list != NULL && (GetWindowLongPtrA(list, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (batch.wasShown && GetWindowThreadProcessId(list, NULL) == GetCurrentThreadId() &&
+        !FocusIsOnList(list)) {
         ShowWindow(list, SW_HIDE);
         batch.hidden = 1;
     }
@@ -492,8 +503,10 @@ static ListBatch BeginListBatch(HWND list) {
 
 static void EndListBatch(const ListBatch* batch) {
     SendMessageA(batch->list, WM_SETREDRAW, TRUE, 0);
-    if (batch->hidden) ShowWindow(batch->list, SW_SHOWNA);
-    InvalidateRect(batch->list, NULL, TRUE);
+    int shownNow = (GetWindowLongPtrA(batch->list, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (batch->hidden && !shownNow) ShowWindow(batch->list, SW_SHOWNA);
+    if (!batch->wasShown && shownNow) ShowWindow(batch->list, SW_HIDE);
+    RedrawWindow(batch->list, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 /* A record whose row could not be inserted: out of the table and the counters, and released. */

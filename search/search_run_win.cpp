@@ -10,15 +10,16 @@
  *
  * Decisions of this implementation:
  *   - Progress reports do not wait for the controls to redraw: the position and the running status
- *     are sent with SendNotifyMessageA, which delivers them as sent messages, on the interface thread
- *     and in the run's order, but returns at once (Wine's progress bar redraws itself within
- *     PBM_SETPOS, about 1.6 ms a report, which the run used to wait for). Each report's status text
- *     has its own buffer in the run (reportTexts), since the text is read when the interface thread
- *     gets to it; the run's next waiting message to the window (the final position, sent before
- *     anything else) returns only once every earlier one has been handled, so the buffers outlive
- *     their use. Beyond the buffers (a run makes at most 49 reports) and wherever an asynchronous
- *     send fails, a report waits as before. The bar's range and first position, set before the
- *     scan, are sent the same way.
+ *     are sent with SendNotifyMessageA, which delivers them as sent messages on the interface thread
+ *     but returns at once (Wine's progress bar redraws itself within PBM_SETPOS, about 1.6 ms a
+ *     report, which the run used to wait for). A thread handles the messages sent to it in the
+ *     order they came, on Windows and under Wine alike (the documentation does not promise it), so
+ *     they keep the run's order. Each report's status text has its own buffer in the run
+ *     (reportTexts), since the text is read when the interface thread gets to it; the run's next
+ *     waiting messages to that thread (the final position, the fill, the relabelling) return only
+ *     once every earlier one has been handled, so the buffers outlive their use. Beyond the buffers (a run
+ * makes at most 49 reports) and wherever an asynchronous send fails, a report waits as before. The bar's
+ * range and first position, set before the scan, are sent the same way.
  *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
  *     show true progress instead of a range wrapped modulo 65,536.
  *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an

@@ -501,18 +501,19 @@ TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
 // shown, and how many row deletions the list notifies.
 struct ListSightings {
     int hidden = 0, shown = 0, rowDeletions = 0;
-    WNDPROC listProc = NULL, dialogProc = NULL;
 };
 ListSightings* g_sightings;
+WNDPROC g_sightedListProc, g_sightedDialogProc;
 
 LRESULT CALLBACK SightedList(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_SHOWWINDOW) (wp ? g_sightings->shown : g_sightings->hidden)++;
-    return CallWindowProcA(g_sightings->listProc, w, m, wp, lp);
+    if (m == WM_SHOWWINDOW && g_sightings != NULL) (wp ? g_sightings->shown : g_sightings->hidden)++;
+    return CallWindowProcA(g_sightedListProc, w, m, wp, lp);
 }
 
 LRESULT CALLBACK SightedDialog(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_NOTIFY && ((NMHDR*)lp)->code == (UINT)LVN_DELETEITEM) g_sightings->rowDeletions++;
-    return CallWindowProcA(g_sightings->dialogProc, w, m, wp, lp);
+    if (m == WM_NOTIFY && g_sightings != NULL && ((NMHDR*)lp)->code == (UINT)LVN_DELETEITEM)
+        g_sightings->rowDeletions++;
+    return CallWindowProcA(g_sightedDialogProc, w, m, wp, lp);
 }
 
 // A fill, and a release of rows, hide the list while the rows go in or out and show it again once:
@@ -523,13 +524,16 @@ TEST_F(ResultListTest, FillAndReleaseLeaveTheListsVisibilityAndFocusAsTheyWere) 
     WriteSchemes(kSchemes);
     OpenWindow(2);
     HWND list = List();
-    ListSightings seen;
+    /* The watches stay until the window goes (they outlive the test's locals only as no-ops). */
+    static ListSightings seen;
+    seen = ListSightings();
     g_sightings = &seen;
-    seen.listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)SightedList);
-    seen.dialogProc = (WNDPROC)SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)SightedDialog);
+    g_sightedListProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)SightedList);
+    g_sightedDialogProc = (WNDPROC)SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)SightedDialog);
     auto styleShown = [list] { return (GetWindowLongPtrA(list, GWL_STYLE) & WS_VISIBLE) != 0; };
     ASSERT_TRUE(styleShown());
     SetFocus(GetDlgItem(dialog_, IDC_SEARCH_TEXT));
+    ASSERT_EQ(GetFocus(), GetDlgItem(dialog_, IDC_SEARCH_TEXT));
 
     FillTable();
     Fill();
@@ -547,16 +551,26 @@ TEST_F(ResultListTest, FillAndReleaseLeaveTheListsVisibilityAndFocusAsTheyWere) 
 
     SetFocus(list);
     ASSERT_EQ(GetFocus(), list);
-    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    seen = ListSightings();
     Fill();
     EXPECT_EQ(RowCount(), 4);
     EXPECT_EQ(seen.hidden, 0) << "hiding the list would have taken its focus";
     EXPECT_EQ(GetFocus(), list);
     EXPECT_TRUE(styleShown());
 
+    /* The same while a row's label is being edited: the focus is in the list's edit box. */
+    HWND edit = (HWND)SendMessageA(list, LVM_EDITLABELA, 0, 0);
+    ASSERT_NE(edit, (HWND)NULL);
+    ASSERT_TRUE(IsChild(list, GetFocus()));
+    seen = ListSightings();
+    Fill();
+    EXPECT_EQ(RowCount(), 4);
+    EXPECT_EQ(seen.hidden, 0) << "hiding the list would have taken the edit box's focus";
+    EXPECT_TRUE(styleShown());
+
     SetFocus(GetDlgItem(dialog_, IDC_SEARCH_TEXT));
     ShowWindow(list, SW_HIDE);
-    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    seen = ListSightings();
     Fill();
     EXPECT_EQ(RowCount(), 4);
     EXPECT_EQ(seen.shown, 0) << "a hidden list stays hidden";
@@ -565,19 +579,19 @@ TEST_F(ResultListTest, FillAndReleaseLeaveTheListsVisibilityAndFocusAsTheyWere) 
 
     /* The release hides the list for its deletion, notifies no row, and leaves an empty list alone. */
     ClearHitTable();
-    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    seen = ListSightings();
     ReleaseListedRecords(dialog_);
     EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(seen.hidden, 1);
     EXPECT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.rowDeletions, 0);
     EXPECT_TRUE(styleShown());
-    seen = ListSightings{0, 0, 0, seen.listProc, seen.dialogProc};
+    seen = ListSightings();
     ReleaseListedRecords(dialog_);
     EXPECT_EQ(seen.hidden + seen.shown, 0);
 
-    SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)seen.dialogProc);
-    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)seen.listProc);
+    SetWindowLongPtrA(dialog_, GWLP_WNDPROC, (LONG_PTR)g_sightedDialogProc);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)g_sightedListProc);
     g_sightings = NULL;
 }
 
