@@ -65,6 +65,18 @@ class SearchRunTest : public SearchRunFixture {
         SetDlgItemTextA(dialog_, IDC_SEARCH_TEXT, text);
         RunAndWait();
     }
+    // A cabinet of `count` documents of one type (6 letter, 7 prescription), one per patient
+    // 1..count (keys 1001..), each holding `text`.
+    static std::string OneDocumentPerPatient(int count, int type, const char* text) {
+        std::string cabinet = "HDCAB 1\r\nTODAY 08/12/2026\r\n";
+        for (int i = 1; i <= count; i++) {
+            char line[200];
+            snprintf(line, sizeof line, "D 39|%d|%d|%d|01/01/2001|0|Dr X\r\n<text>%s</text>\r\n.\r\n",
+                     1000 + i, type, i, text);
+            cabinet += line;
+        }
+        return cabinet;
+    }
     std::vector<std::pair<std::string, std::string>> Rows() {
         std::vector<std::pair<std::string, std::string>> rows;
         for (int r = 0; r < RowCount(); r++)
@@ -256,14 +268,7 @@ TEST_F(SearchRunTest, CancelAtTheFirstReportStopsBeforeTheNextDocument) {
 // goes on and sends the next. Each report keeps its own text, shown in the run's order once the window
 // gets to it, and the run's end waits for them all.
 TEST_F(SearchRunTest, ReportsDoNotWaitAndEachKeepsItsOwnText) {
-    std::string cabinet = "HDCAB 1\r\nTODAY 08/12/2026\r\n";
-    for (int i = 1; i <= 120; i++) {
-        char line[200];
-        snprintf(line, sizeof line, "D 39|%d|7|%d|01/01/2001|0|Dr X\r\n<text>aspirine</text>\r\n.\r\n",
-                 1000 + i, i);
-        cabinet += line;
-    }
-    WriteCabinet(cabinet);
+    WriteCabinet(OneDocumentPerPatient(120, 7, "aspirine"));
     OpenWindow(2);
     bool nextSent = false;
     /* The window holds on to the first report until another message from the run is waiting. */
@@ -291,14 +296,7 @@ TEST_F(SearchRunTest, ReportsDoNotWaitAndEachKeepsItsOwnText) {
 }
 
 TEST_F(SearchRunTest, CloseDuringARunClosesTheWindowOnceTheRunHasStopped) {
-    std::string cabinet = "HDCAB 1\r\nTODAY 08/12/2026\r\n";
-    for (int i = 1; i <= 60; i++) {
-        char line[200];
-        snprintf(line, sizeof line, "D 39|%d|6|%d|01/01/2001|0|Dr X\r\n<text>lettre</text>\r\n.\r\n",
-                 1000 + i, i);
-        cabinet += line;
-    }
-    WriteCabinet(cabinet);
+    WriteCabinet(OneDocumentPerPatient(60, 6, "lettre"));
     OpenWindow(2);
     HWND dialog = dialog_;
     /* The close arrives as the user's would: WM_CLOSE to the window while the run is up. */
