@@ -527,9 +527,6 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
      * every row, which makes a fill of thousands of rows take minutes instead of seconds. */
     ListBatch batch = BeginListBatch(list);
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    /* Room for the rows at once rather than grown row by row (a hint: the rows are still inserted). */
-    if (Results.PatientsWithHits > 0)
-        SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)Results.PatientsWithHits, 0);
     ListValues.rowsDetached.store(0);
     const SchemeTable* schemes = CurrentSchemeTable();
     ListChannel channel = OpenListChannel(list);

@@ -17,9 +17,9 @@
  *     they keep the run's order. Each report's status text has its own buffer in the run
  *     (reportTexts), since the text is read when the interface thread gets to it; the run's next
  *     waiting messages to that thread (the final position, the fill, the relabelling) return only
- *     once every earlier one has been handled, so the buffers outlive their use. Beyond the buffers (a run
- * makes at most 49 reports) and wherever an asynchronous send fails, a report waits as before. The bar's
- * range and first position, set before the scan, are sent the same way.
+ *     once every earlier one has been handled, so the buffers outlive their use. Beyond the buffers
+ *     (a run makes at most 49 reports) and wherever an asynchronous send fails, a report waits as
+ *     before. The bar's range and first position, set before the scan, are sent the same way.
  *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
  *     show true progress instead of a range wrapped modulo 65,536.
  *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an
@@ -191,29 +191,24 @@ void MakeReportsWait(int wait) {
     ReportsWait.store(wait != 0);
 }
 
-/* Sends a report's message without waiting for it to be handled (see the decisions above); waits
- * when the message cannot be sent so. */
-static void SendWithoutWaiting(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+/* Sends a report's message to control `id`, without waiting for it to be handled unless `wait` (see
+ * the decisions above); waits too when the message cannot be sent so. */
+static void SendReport(HWND window, int id, int wait, UINT message, WPARAM wParam, LPARAM lParam) {
     HWND control = GetDlgItem(window, id);
-    if (!SendNotifyMessageA(control, message, wParam, lParam)) SendMessageA(control, message, wParam, lParam);
+    if (wait || !SendNotifyMessageA(control, message, wParam, lParam))
+        SendMessageA(control, message, wParam, lParam);
 }
 
 /* After each document: counts it, and every (step + 1)-th one reports position and status. */
 static void CountAndReport(SearchRun* run) {
     if (!CountDocument(&run->progress)) return;
-    if (run->reports >= REPORT_TEXTS || ReportsWait.load()) {
-        char status[RESULT_CELL_SIZE];
-        FormatRunningStatus(status, sizeof status, run->display, Results.OccurrenceTotal,
-                            Results.PatientsWithHits);
-        SendToControl(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
-        SendToControl(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
-        return;
-    }
-    char* status = run->reportTexts[run->reports++];
+    int wait = run->reports >= REPORT_TEXTS || ReportsWait.load();
+    char waited[RESULT_CELL_SIZE]; /* a waiting report's text is read before the send returns */
+    char* status = wait ? waited : run->reportTexts[run->reports++];
     FormatRunningStatus(status, RESULT_CELL_SIZE, run->display, Results.OccurrenceTotal,
                         Results.PatientsWithHits);
-    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
-    SendWithoutWaiting(run->window, IDC_STATUS_BAR, SB_SETTEXTA, 2, (LPARAM)status);
+    SendReport(run->window, IDC_PROGRESS, wait, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+    SendReport(run->window, IDC_STATUS_BAR, wait, SB_SETTEXTA, 2, (LPARAM)status);
 }
 
 static void ScanFolderKeys(SearchRun* run) {
@@ -299,8 +294,8 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
 
     int total = run->keys.folderCount + run->keys.fileCount;
     /* Like the reports, these do not wait for the bar to redraw. */
-    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)total);
-    SendWithoutWaiting(run->window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    SendReport(run->window, IDC_PROGRESS, 0, PBM_SETRANGE32, 0, (LPARAM)total);
+    SendReport(run->window, IDC_PROGRESS, 0, PBM_SETPOS, 0, 0);
     StartProgress(&run->progress, total);
 
     ScanFolderKeys(run);

@@ -22,8 +22,8 @@
  *      performance counter (differences of whole passes drown in the host's spread on a busy
  *      machine): the host's read call, GlobalLock, GlobalSize, the match, the hit recording,
  *      GlobalUnlock, GlobalFree, and a second scan of the text just matched;
- *      and then each run's time beyond the host's own (the reads pass, the index walks and the
- *      identity reads of the run's fill), as a share of it;
+ *      and then each run's time beyond the host's own (the reads pass, the index walks, opening and
+ *      closing the tables and the identity reads of the run's fill), as a share of it;
  *   3. fills the list for FILL_PATIENTS patients of the cabinet (one hit each) from a worker thread,
  *      as the run does, at the current host level.
  * Nothing here is part of the program; it links the program's own code. */
@@ -287,6 +287,14 @@ static void RunPass(Pass* pass, const Keys* keys, int how) {
     }
 }
 
+/* The patient numbers of Results.PatientHitsTable's records, in order. */
+static std::vector<int32_t> ListedPatients() {
+    std::vector<int32_t> numbers;
+    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
+        if (Results.PatientHitsTable[number] != NULL) numbers.push_back(number);
+    return numbers;
+}
+
 /* The host's share of a fill: the identity and scheme reads (host level 2) of every listed
  * patient, nothing else; in seconds. */
 static double HostShareOfFill(const std::vector<int32_t>& numbers, void* patient, void* extensions) {
@@ -361,9 +369,7 @@ int main(int argc, char** argv) {
                runs[round - 1].shown, rows, summary);
     }
     /* The run's patients, for the host's share of its fill below. */
-    std::vector<int32_t> listed;
-    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
-        if (Results.PatientHitsTable[number] != NULL) listed.push_back(number);
+    std::vector<int32_t> listed = ListedPatients();
 
     /* 2. The phases. */
     char pattern[SEARCH_TEXT_SIZE];
@@ -454,7 +460,8 @@ int main(int argc, char** argv) {
            100.0 * (best[PASS_MATCH] - best[PASS_SCAN]) / (best[PASS_SCAN] - best[PASS_READS]));
 
     /* The real runs against the host's own time: the reads pass (the read calls and the calls on
-     * the memory handles they return), the index walks and the identity reads of the run's fill. */
+     * the memory handles they return), the index walks, the tables' opening and closing and the
+     * identity reads of the run's fill. */
     double fillHost = HostShareOfFill(listed, GlobalLock(patients), GlobalLock(extensions));
     GlobalUnlock(patients);
     GlobalUnlock(extensions);
@@ -487,11 +494,8 @@ int main(int argc, char** argv) {
         }
         Results.OccurrenceTotal = added;
         FillJob job = {window, GlobalLock(patients), GlobalLock(sesam), GlobalLock(extensions)};
-        std::vector<int32_t> numbers;
-        for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
-            if (Results.PatientHitsTable[number] != NULL) numbers.push_back(number);
         printf("host reads of a fill (level 2), %d patients: %.3f s\n", added,
-               HostShareOfFill(numbers, job.patient, job.extensions));
+               HostShareOfFill(ListedPatients(), job.patient, job.extensions));
         for (int level = 1; level <= 2; level++) {
             Host.HostApiLevel = level;
             /* Each fill replaces the rows of the one before (the records stay in the table). The
