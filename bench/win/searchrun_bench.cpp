@@ -1,16 +1,18 @@
 /* searchrun_bench.exe: times a search run under Wine, whole and by phases.
  *
- *   searchrun_bench MODE TEXT [FILL_PATIENTS [REPEATS]]
+ *   searchrun_bench MODE TEXT [FILL_PATIENTS [REPEATS [RUNS]]]
  *     MODE           0 letters ("Courriers"), 1 prescriptions ("Ordonnances"), 3 form data
  *     TEXT           the search text
  *     FILL_PATIENTS  patients for the separate FillResultList timing (default 10000; 0: none)
- *     REPEATS        passes of each phase, the fastest kept (default 3)
+ *     REPEATS        passes of each phase, the fastest kept (default 3; 0: the real runs only)
+ *     RUNS           real runs (default 2, at least 2)
  *
  * The Wine prefix must point at a cabinet (standin/setup-prefix.sh). The tool opens the real main
  * window (dialog 201, which opens the current cabinet), then:
  *   1. runs the real RunSearch on its own thread as "Lancer" does, this thread serving the window,
- *      twice, and prints for each run its wall time (until its list is drawn), the summary it wrote
- *      and its phases as this thread sees its messages to three controls arrive;
+ *      RUNS times, and prints for each run its wall time (until its list is drawn), the summary it
+ *      wrote, its phases as this thread sees its messages to three controls arrive and, with the
+ *      stand-in host, its time beyond the host's own time in that run;
  *   2. replays the run's phases without the window, each timed on its own:
  *        keys       the index walks with GetDossiersType (host) and the key sort (ours);
  *        reads      every document read, its block's size asked and the block freed, nothing
@@ -87,35 +89,61 @@ static double OnWorker(LPTHREAD_START_ROUTINE proc, void* argument) {
     return Now() - start;
 }
 
+/* The stand-in host's own clock (StandinTimeCalls, StandinTimedCalls: test-only exports of the
+ * stand-in HDAPI5.DLL), which times its operations inside the real run itself; NULL with another
+ * library. */
+typedef void (*TimeCallsFn)(int on);
+typedef double (*TimedCallsFn)(long* calls, double* stampSeconds);
+static TimeCallsFn g_hostTimeCalls;
+static TimedCallsFn g_hostTimedCalls;
+
+static void FindHostClock() {
+    HMODULE host = GetModuleHandleA("HDAPI5.DLL");
+    g_hostTimeCalls = host != NULL ? (TimeCallsFn)(void*)GetProcAddress(host, "StandinTimeCalls") : NULL;
+    g_hostTimedCalls = host != NULL ? (TimedCallsFn)(void*)GetProcAddress(host, "StandinTimedCalls") : NULL;
+    if (g_hostTimedCalls == NULL) g_hostTimeCalls = NULL;
+}
+
 /* The real run's phases as this thread sees them. Three of the window's controls are subclassed
  * (hooks would see every message, and make each one dearer under Wine): button 219, whose two
  * captions open and close the run; the progress bar, whose range follows the key collection and
- * whose last position comes before the fill; the status bar, whose last text is the fill's summary. */
+ * whose last position comes before the fill; the status bar, whose last text is the fill's summary.
+ * At each mark the host's clock is read too, when it has one. */
 enum { MARK_STARTED, MARK_KEYS, MARK_SCANNED, MARK_FILLED, MARK_ENDED, MARK_COUNT };
 static double g_marks[MARK_COUNT];
+static double g_hostMarks[MARK_COUNT]; /* the host's seconds so far, less one clock read per operation */
 static int g_captions;
 static WNDPROC g_buttonProc, g_progressProc, g_statusProc;
+
+static void Mark(int mark) {
+    g_marks[mark] = Now();
+    if (g_hostTimeCalls == NULL) return;
+    long calls = 0;
+    double stamp = 0;
+    double host = g_hostTimedCalls(&calls, &stamp);
+    g_hostMarks[mark] = host - stamp * (double)calls;
+}
 
 /* The first caption is noted when it arrives, the second ("Lancer") once the button has it: the
  * run's last waiting message. */
 static LRESULT CALLBACK WatchButton(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     int caption = message == WM_SETTEXT && g_captions < 2 ? ++g_captions : 0;
-    if (caption == 1) g_marks[MARK_STARTED] = Now();
+    if (caption == 1) Mark(MARK_STARTED);
     LRESULT result = CallWindowProcA(g_buttonProc, control, message, wParam, lParam);
-    if (caption == 2) g_marks[MARK_ENDED] = Now();
+    if (caption == 2) Mark(MARK_ENDED);
     return result;
 }
 
 static LRESULT CALLBACK WatchProgress(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcA(g_progressProc, control, message, wParam, lParam);
-    if (message == PBM_SETRANGE32) g_marks[MARK_KEYS] = Now();
-    if (message == PBM_SETPOS) g_marks[MARK_SCANNED] = Now();
+    if (message == PBM_SETRANGE32) Mark(MARK_KEYS);
+    if (message == PBM_SETPOS) Mark(MARK_SCANNED);
     return result;
 }
 
 static LRESULT CALLBACK WatchStatus(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcA(g_statusProc, control, message, wParam, lParam);
-    if (message == SB_SETTEXTA) g_marks[MARK_FILLED] = Now();
+    if (message == SB_SETTEXTA) Mark(MARK_FILLED);
     return result;
 }
 
@@ -123,20 +151,30 @@ static WNDPROC Subclass(HWND window, int id, WNDPROC proc) {
     return (WNDPROC)SetWindowLongPtrA(GetDlgItem(window, id), GWLP_WNDPROC, (LONG_PTR)proc);
 }
 
-/* One real run's times: until it ended (its button relabelled), and until its list was shown. */
+/* One real run's times: until it ended (its button relabelled), and until its list was shown; the
+ * host's own time inside the run (-1 when the host has no clock), its timed operations and what
+ * one reading of the host's clock costs. */
 typedef struct RunTimes {
     double ended, shown;
+    double host;
+    long hostCalls;
+    double stamp;
 } RunTimes;
 
 static RunTimes TimeRealRun(HWND window) {
     for (int i = 0; i < MARK_COUNT; i++)
-        g_marks[i] = 0;
+        g_marks[i] = g_hostMarks[i] = 0;
     g_captions = 0;
     g_buttonProc = Subclass(window, IDC_LAUNCH, WatchButton);
     g_progressProc = Subclass(window, IDC_PROGRESS, WatchProgress);
     g_statusProc = Subclass(window, IDC_STATUS_BAR, WatchStatus);
+    if (g_hostTimeCalls != NULL) g_hostTimeCalls(1);
     LaunchDecision();
     double shown = OnWorker(RunSearch, window);
+    long hostCalls = 0;
+    double stamp = 0;
+    double host = g_hostTimeCalls != NULL ? g_hostTimedCalls(&hostCalls, &stamp) : -1.0;
+    if (g_hostTimeCalls != NULL) g_hostTimeCalls(0);
     Subclass(window, IDC_LAUNCH, g_buttonProc);
     Subclass(window, IDC_PROGRESS, g_progressProc);
     Subclass(window, IDC_STATUS_BAR, g_statusProc);
@@ -147,8 +185,33 @@ static RunTimes TimeRealRun(HWND window) {
            "at %.3f s, its list was shown at %.3f s\n",
            at[MARK_STARTED], at[MARK_KEYS] - at[MARK_STARTED], at[MARK_SCANNED] - at[MARK_KEYS],
            at[MARK_FILLED] - at[MARK_SCANNED], at[MARK_ENDED] - at[MARK_FILLED], at[MARK_ENDED], shown);
-    RunTimes times = {at[MARK_ENDED], shown};
+    if (host >= 0) {
+        /* Each phase beyond the host's time in it; its own clock reads (two per operation) are taken
+         * off the phase too, so these add up to a little less than the whole below. */
+        double beyond[MARK_COUNT];
+        for (int i = 1; i < MARK_COUNT; i++)
+            beyond[i] = (at[i] - at[i - 1]) - (g_hostMarks[i] - g_hostMarks[i - 1]);
+        printf(
+            "  beyond the host in each phase: release, open and keys %.3f, scan %.3f, fill %.3f, end %.3f\n",
+            beyond[MARK_KEYS], beyond[MARK_SCANNED], beyond[MARK_FILLED], beyond[MARK_ENDED]);
+    }
+    RunTimes times = {at[MARK_ENDED], shown, host, hostCalls, stamp};
     return times;
+}
+
+/* One run against the host's time inside it, as the host's own clock saw it. Of each timed
+ * operation's two clock reads about one falls inside its time and one outside, so one read per
+ * operation is taken off the host and two off the run. Here the calls on the memory handles the
+ * reads return are the program's, and the host's time includes anything that slowed the host in
+ * that run (the interface thread, the X server and the Wine server on the same processors). */
+static void PrintAgainstHostInRun(int round, const RunTimes* run) {
+    if (run->host < 0) return;
+    double timing = run->stamp * (double)run->hostCalls;
+    double host = run->host - timing;
+    double ended = run->ended - 2.0 * timing - host, shown = run->shown - 2.0 * timing - host;
+    printf("  run %d against the host's time in the same run, %.3f s (%ld operations): beyond it until it "
+           "ended %.3f s (%.0f %%), until its list was shown %.3f s (%.0f %%)\n",
+           round, host, run->hostCalls, ended, 100.0 * ended / host, shown, 100.0 * shown / host);
 }
 
 static void ReleaseTable() {
@@ -338,8 +401,10 @@ int main(int argc, char** argv) {
     int mode = atoi(argv[1]);
     const char* text = argv[2];
     int fillPatients = argc > 3 ? atoi(argv[3]) : 10000;
-    int repeats = argc > 4 && atoi(argv[4]) > 0 ? atoi(argv[4]) : 3;
+    int repeats = argc > 4 && atoi(argv[4]) >= 0 ? atoi(argv[4]) : 3;
+    int rounds = argc > 5 && atoi(argv[5]) > 2 ? atoi(argv[5]) : 2;
     QueryPerformanceFrequency(&Frequency);
+    FindHostClock();
     g_instance = GetModuleHandleA(NULL);
     INITCOMMONCONTROLSEX controls = {sizeof controls,
                                      ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
@@ -360,14 +425,17 @@ int main(int argc, char** argv) {
     /* The first run reads the texts from disk; the second finds them in the host's memory and
      * first releases the rows of the first. */
     RunTimes runs[2];
-    for (int round = 1; round <= 2; round++) {
-        runs[round - 1] = TimeRealRun(window);
+    for (int round = 1; round <= rounds; round++) {
+        RunTimes run = TimeRealRun(window);
+        if (round <= 2) runs[round - 1] = run;
         char summary[300] = "";
         SendMessageA(GetDlgItem(window, IDC_STATUS_BAR), SB_GETTEXTA, 2, (LPARAM)summary);
         int rows = (int)SendMessageA(GetDlgItem(window, IDC_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0);
         printf("RunSearch mode %d \"%s\", run %d: %.3f s wall, %d rows, summary \"%s\"\n", mode, text, round,
-               runs[round - 1].shown, rows, summary);
+               run.shown, rows, summary);
+        PrintAgainstHostInRun(round, &run);
     }
+    if (repeats == 0) return 0;
     /* The run's patients, for the host's share of its fill below. */
     std::vector<int32_t> listed = ListedPatients();
 

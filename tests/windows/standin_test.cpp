@@ -518,6 +518,74 @@ TEST_F(StandinHost, TwoThreadsReadConcurrentlyWithoutMixingResults) {
     EXPECT_EQ(failures[1], 0);
 }
 
+// The stand-in's own clock (test-only exports), which the search benchmark sets against a real run.
+typedef void (*TimeCallsFn)(int on);
+typedef double (*TimedCallsFn)(long* calls, double* stampSeconds);
+
+TEST_F(StandinHost, ClockTimesEachOperationOnceOnlyWhileOnAndFromBothThreads) {
+    HMODULE host = GetModuleHandleA("HDAPI5.DLL");
+    ASSERT_NE(host, nullptr);
+    TimeCallsFn timeCalls = (TimeCallsFn)(void*)GetProcAddress(host, "StandinTimeCalls");
+    TimedCallsFn timedCalls = (TimedCallsFn)(void*)GetProcAddress(host, "StandinTimedCalls");
+    ASSERT_NE(timeCalls, nullptr);
+    ASSERT_NE(timedCalls, nullptr);
+    ASSERT_NE(OpenCabinet(kCabinet), 0);
+    unsigned char folder[FOLDER_RECORD_SIZE];
+    unsigned char header[PRESCRIPTION_HEADER_SIZE];
+
+    // Off (as at load): operations are not counted.
+    long calls = -1;
+    for (int i = 0; i < 5; i++)
+        ReadDossiers2(5001, folder);
+    timeCalls(0);
+    ReadDossiers2(5001, folder);
+    EXPECT_EQ(timedCalls(&calls, NULL), 0.0);
+    EXPECT_EQ(calls, 0);
+
+    // On: each operation once, whatever it does inside; the time lies within the span around them.
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    timeCalls(1);
+    for (int i = 0; i < 5; i++)
+        ReadDossiers2(5001, folder);
+    for (int i = 0; i < 3; i++)
+        TextOf(ReadXMLOrdonnances(5001, header, 0));
+    EXPECT_EQ(ReadXMLOrdonnances(999999, header, 0), (HGLOBAL)NULL);
+    double stamp = -1;
+    double seconds = timedCalls(&calls, &stamp);
+    QueryPerformanceCounter(&after);
+    EXPECT_EQ(calls, 9);
+    EXPECT_GT(seconds, 0.0);
+    EXPECT_LT(seconds, (double)(after.QuadPart - before.QuadPart) / (double)frequency.QuadPart);
+    EXPECT_GE(stamp, 0.0);
+    EXPECT_LT(stamp, 1e-3);
+
+    // Two threads at once: no operation lost from the sums.
+    timeCalls(1);
+    auto reader = [&]() {
+        unsigned char record[FOLDER_RECORD_SIZE];
+        for (int i = 0; i < 2000; i++)
+            ReadDossiers2(i % 2 == 0 ? 5001 : 17, record);
+    };
+    std::thread a(reader), b(reader);
+    a.join();
+    b.join();
+    timedCalls(&calls, NULL);
+    EXPECT_EQ(calls, 4000);
+
+    // Off again: the sums are cleared and nothing more is added; on again starts from zero.
+    timeCalls(0);
+    ReadDossiers2(5001, folder);
+    EXPECT_EQ(timedCalls(&calls, NULL), 0.0);
+    EXPECT_EQ(calls, 0);
+    timeCalls(1);
+    ReadDossiers2(5001, folder);
+    timedCalls(&calls, NULL);
+    EXPECT_EQ(calls, 1);
+    timeCalls(0);
+}
+
 TEST_F(StandinHost, TablesAreZeroFilledMovableBlocksOfTheRecordSizes) {
     struct Table {
         HGLOBAL h;
