@@ -103,11 +103,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
  * state does all its work inside the critical section (the memory blocks it hands out are allocated
  * and filled in there), so the clock runs from the outermost Lock's call, before the section is
  * entered, to the outermost Unlock, just before the section is left (leaving it, a few nanoseconds,
- * counts as the caller's). The section guards the depth, the start and the sums. The few operations
- * that take no lock (opening and closing a table handle, making a key text, an age) are not timed:
- * they count as their caller's. The processor's time-stamp counter is read, about ten times cheaper
- * under Wine than the performance counter, since a search makes well over a million operations; it
- * is converted to seconds against the performance counter over the timed span. */
+ * counts as the caller's). The section guards the depth, the start and the sums. The operations
+ * that touch no state (making a key text, an age, XGetInt) take the lock too, for the clock only;
+ * opening and closing a table handle (six of each a search) do not, and count as their caller's. The
+ * processor's time-stamp counter is read, about ten times cheaper under Wine than the performance counter,
+ * since a search makes well over a million operations; it is converted to seconds against the performance
+ * counter over the timed span. */
 static std::atomic<int> g_timing;        /* 1 between StandinTimeCalls(1) and (0) */
 static int g_lockDepth;                  /* nesting of Lock on the thread inside the section */
 static unsigned long long g_timedSince;  /* stamp at the outermost Lock; 0: not timed */
@@ -552,11 +553,15 @@ HDAPI_DECL DWORD HDAPI_CALL HDFindKey(int index, const char* keyText) {
 }
 
 HDAPI_DECL void HDAPI_CALL MakeInfoSesamKey(char* keyText, int patient) {
+    Lock(); /* for the clock only */
     if (keyText != NULL) CabSesamKeyText(keyText, KEY_TEXT_SIZE, patient);
+    Unlock();
 }
 
 HDAPI_DECL void HDAPI_CALL MakeExtensionsKey(char* keyText, int patient) {
+    Lock(); /* for the clock only */
     if (keyText != NULL) CabExtensionsKeyText(keyText, KEY_TEXT_SIZE, patient);
+    Unlock();
 }
 
 /* ---- records ------------------------------------------------------------------------------------ */
@@ -695,7 +700,8 @@ HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLExtensions(DWORD key, void* record) {
 
 /* The integer of <field id="N">…</field> in an XML text handle; 0 when absent. Reads no further than
  * the block's size, terminated or not. */
-HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
+/* The lock is taken for the clock only. */
+static int XGetIntLocked(HGLOBAL xml, int field) {
     if (xml == NULL) return 0;
     SIZE_T size = GlobalSize(xml);
     const char* text = size > 0 ? (const char*)GlobalLock(xml) : NULL;
@@ -722,20 +728,30 @@ HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
     return value;
 }
 
+HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
+    Lock();
+    int value = XGetIntLocked(xml, field);
+    Unlock();
+    return value;
+}
+
 /* ---- dates -------------------------------------------------------------------------------------- */
 
 HDAPI_DECL DWORD HDAPI_CALL Today(void) {
     Lock();
     PackedDate today = g_cabinetOpen ? g_cabinet.today : 0;
-    Unlock();
     if (today == 0) {
         SYSTEMTIME st;
         GetLocalTime(&st);
         today = (PackedDate)st.wYear << 16 | (PackedDate)st.wMonth << 8 | st.wDay;
     }
+    Unlock();
     return today;
 }
 
 HDAPI_DECL DWORD HDAPI_CALL GetAge(DWORD birthDate, DWORD today) {
-    return CabAge(birthDate, today);
+    Lock(); /* for the clock only */
+    DWORD age = CabAge(birthDate, today);
+    Unlock();
+    return age;
 }
