@@ -112,7 +112,8 @@ static void FindHostClock() {
  * At each mark the host's clock is read too, when it has one. */
 enum { MARK_STARTED, MARK_KEYS, MARK_SCANNED, MARK_FILLED, MARK_ENDED, MARK_COUNT };
 static double g_marks[MARK_COUNT];
-static double g_hostMarks[MARK_COUNT]; /* the host's seconds so far, less one clock read per operation */
+static double g_hostMarks[MARK_COUNT];   /* the host's seconds so far, as its clock gives them */
+static long g_hostCallMarks[MARK_COUNT]; /* the host's operations so far */
 static int g_captions;
 static WNDPROC g_buttonProc, g_progressProc, g_statusProc;
 
@@ -120,9 +121,8 @@ static void Mark(int mark) {
     g_marks[mark] = Now();
     if (g_hostTimeCalls == NULL) return;
     long calls = 0;
-    double stamp = 0;
-    double host = g_hostTimedCalls(&calls, &stamp);
-    g_hostMarks[mark] = host - stamp * (double)calls;
+    g_hostMarks[mark] = g_hostTimedCalls(&calls, NULL);
+    g_hostCallMarks[mark] = calls;
 }
 
 /* The first caption is noted when it arrives, the second ("Lancer") once the button has it: the
@@ -163,8 +163,10 @@ typedef struct RunTimes {
 } RunTimes;
 
 static RunTimes TimeRealRun(HWND window) {
-    for (int i = 0; i < MARK_COUNT; i++)
+    for (int i = 0; i < MARK_COUNT; i++) {
         g_marks[i] = g_hostMarks[i] = 0;
+        g_hostCallMarks[i] = 0;
+    }
     g_captions = 0;
     g_buttonProc = Subclass(window, IDC_LAUNCH, WatchButton);
     g_progressProc = Subclass(window, IDC_PROGRESS, WatchProgress);
@@ -187,11 +189,14 @@ static RunTimes TimeRealRun(HWND window) {
            at[MARK_STARTED], at[MARK_KEYS] - at[MARK_STARTED], at[MARK_SCANNED] - at[MARK_KEYS],
            at[MARK_FILLED] - at[MARK_SCANNED], at[MARK_ENDED] - at[MARK_FILLED], at[MARK_ENDED], shown);
     if (host >= 0) {
-        /* Each phase beyond the host's time in it; its own clock reads (two per operation) are taken
-         * off the phase too, so these add up to a little less than the whole below. */
+        /* Each phase beyond the host's time in it, as for the whole run below: one clock read per
+         * operation off the host, two off the phase. The phases end at the last mark, so they add
+         * up to the whole until it ended, less what comes before the first mark. */
         double beyond[MARK_COUNT];
-        for (int i = 1; i < MARK_COUNT; i++)
-            beyond[i] = (at[i] - at[i - 1]) - (g_hostMarks[i] - g_hostMarks[i - 1]);
+        for (int i = 1; i < MARK_COUNT; i++) {
+            double reads = stamp * (double)(g_hostCallMarks[i] - g_hostCallMarks[i - 1]);
+            beyond[i] = (at[i] - at[i - 1]) - (g_hostMarks[i] - g_hostMarks[i - 1]) - reads;
+        }
         printf(
             "  beyond the host in each phase: release, open and keys %.3f, scan %.3f, fill %.3f, end %.3f\n",
             beyond[MARK_KEYS], beyond[MARK_SCANNED], beyond[MARK_FILLED], beyond[MARK_ENDED]);
@@ -408,7 +413,7 @@ static DWORD WINAPI ReleaseOnWorker(LPVOID window) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: searchrun_bench MODE TEXT [FILL_PATIENTS]\n");
+        fprintf(stderr, "usage: searchrun_bench MODE TEXT [FILL_PATIENTS [REPEATS [RUNS]]]\n");
         return 2;
     }
     int mode = atoi(argv[1]);
@@ -449,7 +454,12 @@ int main(int argc, char** argv) {
                run.shown, rows, summary);
         PrintAgainstHostInRun(round, &run);
     }
-    if (repeats == 0) return 0;
+    if (repeats == 0) {
+        DestroyWindow(window);
+        HDCloseCabinet();
+        HDCloseSession();
+        return 0;
+    }
     /* The run's patients, for the host's share of its fill below. */
     std::vector<int32_t> listed = ListedPatients();
 
@@ -539,9 +549,10 @@ int main(int argc, char** argv) {
     RunPass(&pass, &keys, PASS_PARTS);
     double recorded = (double)Results.OccurrenceTotal;
     ReleaseTable();
-    /* The match part holds the record part and its two counter reads per recorded document. */
-    g_parts[PART_MATCH] -= g_parts[PART_RECORD] + (long long)(2.0 * stamp * recorded);
-    g_parts[PART_MATCH] -= (long long)(stamp * (double)pass.documents);
+    /* The match part holds the record part and, for a recorded document, the record's two counter
+     * reads, one of which the record part holds already; the read at its edges, one a document, is
+     * taken off below like every part's. */
+    g_parts[PART_MATCH] -= g_parts[PART_RECORD] + (long long)(stamp * recorded);
     static const char* const kPartNames[PART_COUNT] = {"host read call",
                                                        "GlobalLock",
                                                        "GlobalSize",

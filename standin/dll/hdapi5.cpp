@@ -104,8 +104,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
  * and filled in there), so the clock runs from the outermost Lock's call, before the section is
  * entered, to the outermost Unlock, just before the section is left (leaving it, a few nanoseconds,
  * counts as the caller's). The section guards the depth, the start and the sums. The operations
- * that touch no state (making a key text, an age, XGetInt) take the lock too, for the clock only;
- * opening and closing a table handle (six of each a search) do not, and count as their caller's. The
+ * that touch no state (making a key text, an age, XGetInt) take the lock too while the clock runs,
+ * so that they are timed alike; opening and closing a table handle (six of each a search) do not,
+ * and count as their caller's. The
  * processor's time-stamp counter is read, about ten times cheaper under Wine than the performance counter,
  * since a search makes well over a million operations; it is converted to seconds against the performance
  * counter over the timed span. */
@@ -133,17 +134,11 @@ extern "C" __declspec(dllexport) void StandinTimeCalls(int on) {
  * outermost operations were timed (each with two stamp reads, which `stampSeconds` gets the cost
  * of, when not NULL). */
 extern "C" __declspec(dllexport) double StandinTimedCalls(long* calls, double* stampSeconds) {
-    EnterCriticalSection(&g_lock);
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    unsigned long long stamps = __rdtsc() - g_timingStamp;
-    double seconds = (double)(now.QuadPart - g_timingCounter.QuadPart) / (double)frequency.QuadPart;
-    double perStamp = stamps > 0 ? seconds / (double)stamps : 0.0;
+    /* A read's cost is found outside the section, so that asking does not hold up an operation:
+     * the fastest of 20 rounds of 100 reads, since a round that the thread was switched out of says
+     * nothing about a read. */
+    unsigned long long fastest = ~0ull;
     if (stampSeconds != NULL) {
-        /* The fastest of 20 rounds of 100 reads: a round that the thread was switched out of says
-         * nothing about a read. */
-        unsigned long long fastest = ~0ull;
         for (int round = 0; round < 20; round++) {
             unsigned long long t = __rdtsc();
             for (int i = 0; i < 100; i++)
@@ -151,18 +146,30 @@ extern "C" __declspec(dllexport) double StandinTimedCalls(long* calls, double* s
             unsigned long long spent = __rdtsc() - t;
             if (spent < fastest) fastest = spent;
         }
-        *stampSeconds = (double)fastest / 100.0 * perStamp;
     }
+    EnterCriticalSection(&g_lock);
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    unsigned long long stamps = __rdtsc() - g_timingStamp;
+    double seconds = (double)(now.QuadPart - g_timingCounter.QuadPart) / (double)frequency.QuadPart;
+    double perStamp = stamps > 0 ? seconds / (double)stamps : 0.0;
+    if (stampSeconds != NULL) *stampSeconds = (double)fastest / 100.0 * perStamp;
     if (calls != NULL) *calls = g_timedCalls;
     double timed = (double)g_timedStamps * perStamp;
     LeaveCriticalSection(&g_lock);
     return timed;
 }
 
+/* The stamp is read before the section is entered (waiting for it counts as the operation's), and
+ * kept once inside only if the clock is still on and it was not read before the clock's start. */
 static void Lock(void) {
     unsigned long long now = g_timing.load(std::memory_order_relaxed) ? __rdtsc() : 0;
     EnterCriticalSection(&g_lock);
-    if (g_lockDepth++ == 0) g_timedSince = now;
+    if (g_lockDepth++ == 0) {
+        g_timedSince = now != 0 && g_timing.load() ? now : 0;
+        if (g_timedSince != 0 && g_timedSince < g_timingStamp) g_timedSince = g_timingStamp;
+    }
 }
 
 static void Unlock(void) {
@@ -171,6 +178,18 @@ static void Unlock(void) {
         g_timedCalls++;
     }
     LeaveCriticalSection(&g_lock);
+}
+
+/* For the operations that touch no state: the lock only while the clock runs, so that they are
+ * timed like the others without being serialised otherwise. Returns what ClockOnlyUnlock needs. */
+static int ClockOnlyLock(void) {
+    if (!g_timing.load()) return 0;
+    Lock();
+    return 1;
+}
+
+static void ClockOnlyUnlock(int locked) {
+    if (locked) Unlock();
 }
 
 /* ---- record helpers ----------------------------------------------------------------------------- */
@@ -553,15 +572,15 @@ HDAPI_DECL DWORD HDAPI_CALL HDFindKey(int index, const char* keyText) {
 }
 
 HDAPI_DECL void HDAPI_CALL MakeInfoSesamKey(char* keyText, int patient) {
-    Lock(); /* for the clock only */
+    int locked = ClockOnlyLock();
     if (keyText != NULL) CabSesamKeyText(keyText, KEY_TEXT_SIZE, patient);
-    Unlock();
+    ClockOnlyUnlock(locked);
 }
 
 HDAPI_DECL void HDAPI_CALL MakeExtensionsKey(char* keyText, int patient) {
-    Lock(); /* for the clock only */
+    int locked = ClockOnlyLock();
     if (keyText != NULL) CabExtensionsKeyText(keyText, KEY_TEXT_SIZE, patient);
-    Unlock();
+    ClockOnlyUnlock(locked);
 }
 
 /* ---- records ------------------------------------------------------------------------------------ */
@@ -700,8 +719,7 @@ HDAPI_DECL HGLOBAL HDAPI_CALL ReadXMLExtensions(DWORD key, void* record) {
 
 /* The integer of <field id="N">…</field> in an XML text handle; 0 when absent. Reads no further than
  * the block's size, terminated or not. */
-/* The lock is taken for the clock only. */
-static int XGetIntLocked(HGLOBAL xml, int field) {
+static int XGetIntOf(HGLOBAL xml, int field) {
     if (xml == NULL) return 0;
     SIZE_T size = GlobalSize(xml);
     const char* text = size > 0 ? (const char*)GlobalLock(xml) : NULL;
@@ -729,9 +747,9 @@ static int XGetIntLocked(HGLOBAL xml, int field) {
 }
 
 HDAPI_DECL int HDAPI_CALL XGetInt(HGLOBAL xml, int field) {
-    Lock();
-    int value = XGetIntLocked(xml, field);
-    Unlock();
+    int locked = ClockOnlyLock();
+    int value = XGetIntOf(xml, field);
+    ClockOnlyUnlock(locked);
     return value;
 }
 
@@ -750,8 +768,8 @@ HDAPI_DECL DWORD HDAPI_CALL Today(void) {
 }
 
 HDAPI_DECL DWORD HDAPI_CALL GetAge(DWORD birthDate, DWORD today) {
-    Lock(); /* for the clock only */
+    int locked = ClockOnlyLock();
     DWORD age = CabAge(birthDate, today);
-    Unlock();
+    ClockOnlyUnlock(locked);
     return age;
 }
