@@ -105,6 +105,18 @@ static void FindHostClock() {
     if (g_hostTimedCalls == NULL) g_hostTimeCalls = NULL;
 }
 
+/* The host's seconds from its clock's sum over `calls` operations. Of each operation's two clock
+ * reads (`stamp` seconds each) about one falls inside the operation's time and one outside, so one
+ * read an operation is taken off the host, and two off the wall time set against it. */
+static double HostSeconds(double clocked, long calls, double stamp) {
+    return clocked - stamp * (double)calls;
+}
+
+/* What of `wall` lies beyond the host's time in it (see HostSeconds). */
+static double BeyondHost(double wall, double clocked, long calls, double stamp) {
+    return wall - 2.0 * stamp * (double)calls - HostSeconds(clocked, calls, stamp);
+}
+
 /* The real run's phases as this thread sees them. Three of the window's controls are subclassed
  * (hooks would see every message, and make each one dearer under Wine): button 219, whose two
  * captions open and close the run; the progress bar, whose range follows the key collection and
@@ -189,14 +201,12 @@ static RunTimes TimeRealRun(HWND window) {
            at[MARK_STARTED], at[MARK_KEYS] - at[MARK_STARTED], at[MARK_SCANNED] - at[MARK_KEYS],
            at[MARK_FILLED] - at[MARK_SCANNED], at[MARK_ENDED] - at[MARK_FILLED], at[MARK_ENDED], shown);
     if (host >= 0) {
-        /* Each phase beyond the host's time in it, as for the whole run below: one clock read per
-         * operation off the host, two off the phase. The phases end at the last mark, so they add
-         * up to the whole until it ended, less what comes before the first mark. */
+        /* Each phase beyond the host's time in it. The phases end at the last mark, so they add up
+         * to the whole until it ended, less what comes before the first mark. */
         double beyond[MARK_COUNT];
-        for (int i = 1; i < MARK_COUNT; i++) {
-            double reads = stamp * (double)(g_hostCallMarks[i] - g_hostCallMarks[i - 1]);
-            beyond[i] = (at[i] - at[i - 1]) - (g_hostMarks[i] - g_hostMarks[i - 1]) - reads;
-        }
+        for (int i = 1; i < MARK_COUNT; i++)
+            beyond[i] = BeyondHost(at[i] - at[i - 1], g_hostMarks[i] - g_hostMarks[i - 1],
+                                   g_hostCallMarks[i] - g_hostCallMarks[i - 1], stamp);
         printf(
             "  beyond the host in each phase: release, open and keys %.3f, scan %.3f, fill %.3f, end %.3f\n",
             beyond[MARK_KEYS], beyond[MARK_SCANNED], beyond[MARK_FILLED], beyond[MARK_ENDED]);
@@ -205,16 +215,15 @@ static RunTimes TimeRealRun(HWND window) {
     return times;
 }
 
-/* One run against the host's time inside it, as the host's own clock saw it. Of each timed
- * operation's two clock reads about one falls inside its time and one outside, so one read per
- * operation is taken off the host and two off the run. Here the calls on the memory handles the
- * reads return are the program's, and the host's time includes anything that slowed the host in
- * that run (the interface thread, the X server and the Wine server on the same processors). */
+/* One run against the host's time inside it, as the host's own clock saw it. Here the calls on the
+ * memory handles the reads return are the program's, and the host's time includes anything that
+ * slowed the host in that run (the interface thread, the X server and the Wine server on the same
+ * processors). */
 static void PrintAgainstHostInRun(int round, const RunTimes* run) {
     if (run->host < 0) return;
-    double timing = run->stamp * (double)run->hostCalls;
-    double host = run->host - timing;
-    double ended = run->ended - 2.0 * timing - host, shown = run->shown - 2.0 * timing - host;
+    double host = HostSeconds(run->host, run->hostCalls, run->stamp);
+    double ended = BeyondHost(run->ended, run->host, run->hostCalls, run->stamp);
+    double shown = BeyondHost(run->shown, run->host, run->hostCalls, run->stamp);
     printf("  run %d against the host's time in the same run, %.3f s (%ld operations): beyond it until it "
            "ended %.3f s (%.0f %%), until its list was shown %.3f s (%.0f %%)\n",
            round, host, run->hostCalls, ended, 100.0 * ended / host, shown, 100.0 * shown / host);
@@ -499,17 +508,17 @@ int main(int argc, char** argv) {
         double wall = Now() - t;
         long calls = 0;
         double stamp = 0;
-        double host = g_hostTimedCalls(&calls, &stamp);
+        double clocked = g_hostTimedCalls(&calls, &stamp);
         g_hostTimeCalls(0);
-        double timing = stamp * (double)calls;
-        double beyond = wall - 2.0 * timing - (host - timing);
+        double host = HostSeconds(clocked, calls, stamp);
+        double beyond = BeyondHost(wall, clocked, calls, stamp);
         double perCall = 1.0 / (double)(calls > 0 ? calls : 1);
         printf(
             "the walks again with the host's clock: %.3f s, the host %.3f s in %ld operations: %.3f s beyond "
             "it, %.0f ns an operation (a clock read %.1f ns); without the clock they took %.3f s, so the "
             "calling alone is about %.0f ns an operation and the clock's residue %.0f ns\n",
-            wall, host - timing, calls, beyond, 1e9 * beyond * perCall, 1e9 * stamp, walk,
-            1e9 * (walk - (host - timing)) * perCall, 1e9 * (beyond - (walk - (host - timing))) * perCall);
+            wall, host, calls, beyond, 1e9 * beyond * perCall, 1e9 * stamp, walk,
+            1e9 * (walk - host) * perCall, 1e9 * (beyond - (walk - host)) * perCall);
     }
     t = Now();
     SortKeys(keys.folder.data(), (int)keys.folder.size());

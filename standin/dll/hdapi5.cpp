@@ -106,10 +106,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
  * counts as the caller's). The section guards the depth, the start and the sums. The operations
  * that touch no state (making a key text, an age, XGetInt) take the lock too while the clock runs,
  * so that they are timed alike; opening and closing a table handle (six of each a search) do not,
- * and count as their caller's. The
- * processor's time-stamp counter is read, about ten times cheaper under Wine than the performance counter,
- * since a search makes well over a million operations; it is converted to seconds against the performance
- * counter over the timed span. */
+ * and count as their caller's. The processor's time-stamp counter is read, about ten times cheaper
+ * under Wine than the performance counter, since a search makes well over a million operations; it
+ * is converted to seconds against the performance counter over the timed span. */
 static std::atomic<int> g_timing;        /* 1 between StandinTimeCalls(1) and (0) */
 static int g_lockDepth;                  /* nesting of Lock on the thread inside the section */
 static unsigned long long g_timedSince;  /* stamp at the outermost Lock; 0: not timed */
