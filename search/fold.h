@@ -40,6 +40,8 @@ typedef struct FoldingTables {
     /* For a pattern of one common letter v: letterStops[v][x] is 1 when the text byte x ends the
      * scan, that is when x is the terminator or folds to v (v is never 0). 64 KB. */
     unsigned char letterStops[256][256];
+    int wideScan; /* 1 when FindFolded scans 32 bytes at a time (AVX2): the build has that scan and
+                     the processor and the system run it */
 } FoldingTables;
 
 extern FoldingTables Folding;
@@ -65,14 +67,18 @@ const char* FindFolded(const char* text, const char* pattern);
 size_t FindFoldedAll(const char* text, size_t length, const char* pattern, size_t* positions,
                      size_t capacity);
 
-/* The two implementations of FindFolded, with the same results, for the tests and the fuzz target.
+/* The implementations of FindFolded, with the same results, for the tests and the fuzz target.
  * FindFoldedPortable is the plain left-to-right scan and reads no byte past the text's terminator.
  * FindFoldedVector looks for the pattern's rarest byte 16 text bytes at a time with SSE2 compares
  * and confirms each candidate with the table; it reads whole aligned 16-byte blocks, so it may
  * read up to 15 bytes before the text's start or after its terminator, never outside the memory
- * pages holding the text. In builds for processors without SSE2 it is FindFoldedPortable. */
+ * pages holding the text. In builds for processors without SSE2 it is FindFoldedPortable.
+ * FindFoldedWide is the same scan 32 bytes at a time with AVX2 (up to 31 bytes before or after,
+ * within the same pages) where Folding.wideScan says it runs, and FindFoldedVector elsewhere; it is
+ * what FindFolded calls. */
 const char* FindFoldedPortable(const char* text, const char* pattern);
 const char* FindFoldedVector(const char* text, const char* pattern);
+const char* FindFoldedWide(const char* text, const char* pattern);
 
 /* Position of the first byte equal to `byte` (not 0) in the zero-terminated text, as strchr but
  * reading like FindFoldedVector (SSE2 where the build has it); NULL when there is none or when the

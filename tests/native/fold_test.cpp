@@ -89,7 +89,8 @@ TEST_F(FoldTableTest, FoldTextInPlaceFoldsUpToTheTerminator) {
 
 typedef const char* (*FindFunction)(const char* text, const char* pattern);
 
-/* Every FindFolded case runs against both implementations and the one the program calls. */
+/* Every FindFolded case runs against each implementation and the one the program calls (the 32-byte
+ * scan where this processor runs it, else the 16-byte one again). */
 class FindFoldedTest : public SearchTest, public ::testing::WithParamInterface<FindFunction> {
   protected:
     const char* FindIn(const char* text, const char* pattern) { return GetParam()(text, pattern); }
@@ -103,7 +104,7 @@ class FindFoldedTest : public SearchTest, public ::testing::WithParamInterface<F
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, FindFoldedTest,
-                         ::testing::Values(FindFolded, FindFoldedPortable, FindFoldedVector));
+                         ::testing::Values(FindFolded, FindFoldedPortable, FindFoldedVector, FindFoldedWide));
 
 TEST_P(FindFoldedTest, IgnoresCaseAndAccentsOfFoldedLettersOnly) {
     EXPECT_EQ(Find("un été chaud", "ETE"), 3);
@@ -165,7 +166,7 @@ long Reference(const unsigned char* text, size_t length, const std::string& patt
 }
 
 TEST_P(FindFoldedTest, LongPatternsAcrossBlockEdgesAndTerminatorsInsideABlock) {
-    /* Every start offset against 16-byte blocks, matches straddling blocks, a terminator right
+    /* Every start offset against 16- and 32-byte blocks, matches straddling blocks, a terminator right
      * after a partial match, and text bytes after the terminator that must not be found. */
     std::string pattern = Folded("Zelmorin 250 mg, à prendre le matin");
     for (size_t offset = 0; offset < 40; offset++) {
