@@ -77,6 +77,7 @@ static void InitMainWindow(HWND dialog) {
     InstallAllocationFailureBox();
     SetMainWindowIcon(dialog);
     CreateResultColumns(dialog);
+    PrepareRunReports(dialog);
     InitListImages(dialog); /* allocates Sort.SortDirections: first, before the cabinet's own blocks */
     BuildFoldTable();
     OpenCurrentCabinet(dialog);

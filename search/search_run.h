@@ -16,6 +16,12 @@
 /* Thread procedure; `mainWindow` is the main window's HWND. */
 DWORD WINAPI RunSearch(LPVOID mainWindow);
 
+/* Lets the runs report their progress to the main window in one message each instead of two: the
+ * progress bar (control 232) is subclassed to take a report and pass its parts on to itself and to
+ * the status bar. Called once, on the interface thread, when the main window is set up; a window
+ * that never had it called gets the two messages. */
+void PrepareRunReports(HWND mainWindow);
+
 /* Test switch: non-zero makes each progress report wait until the interface thread has handled
  * it, as the run's other messages do, so that a test acting at a report (a cancel, a close) acts
  * at an exact document. 0, the default: reports do not wait for the window to redraw. */

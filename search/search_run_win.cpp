@@ -20,6 +20,13 @@
  *     once every earlier one has been handled, so the buffers outlive their use. Beyond the buffers
  *     (a run makes at most 49 reports) and wherever an asynchronous send fails, a report waits as
  *     before. The bar's range and first position, set before the scan, are sent the same way.
+ *   - A report is one message, not two: on a main window whose progress bar PrepareRunReports has
+ *     subclassed, the run sends the bar WM_RUN_REPORT with the position and the status text, and
+ *     the bar's subclass, on the interface thread, sends the bar its PBM_SETPOS and the status bar
+ *     its SB_SETTEXTA, in that order, as the run would have. Each message to another thread goes
+ *     through the Wine server, which the interface thread keeps busy while it draws: the two sends
+ *     of a report and the two control look-ups before them took the run about 0.6 ms. A bar that is
+ *     not subclassed gets the two messages as before.
  *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
  *     show true progress instead of a range wrapped modulo 65,536.
  *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an
@@ -73,6 +80,9 @@
 /* Running status texts kept for reports sent without waiting: one per report of a run (at most 49). */
 enum { REPORT_TEXTS = 50 };
 
+/* One progress report to a subclassed progress bar: wParam the position, lParam the status text. */
+enum { WM_RUN_REPORT = WM_APP + 232 };
+
 /* What one run works with. */
 typedef struct SearchRun {
     HWND window;                                    /* the main window */
@@ -91,6 +101,8 @@ typedef struct SearchRun {
     unsigned char letterHeader[LETTER_HEADER_SIZE];
     unsigned char prescriptionHeader[PRESCRIPTION_HEADER_SIZE];
     ProgressCounter progress;
+    HWND progressBar;                                 /* control 232, looked up once */
+    int oneMessageReports;                            /* the bar takes WM_RUN_REPORT (PrepareRunReports) */
     int reports;                                      /* progress reports made so far */
     char reportTexts[REPORT_TEXTS][RESULT_CELL_SIZE]; /* each report's running status, until shown */
     DWORD SearchStartTick; /* GetTickCount at the start; the summary gives the time since */
@@ -199,6 +211,37 @@ static void SendReport(HWND window, int id, int wait, UINT message, WPARAM wPara
         SendMessageA(control, message, wParam, lParam);
 }
 
+/* The progress bar's own procedure, kept by PrepareRunReports; the program has one main window. */
+static WNDPROC ProgressBarProc;
+
+/* The bar's subclass: a run's report becomes the bar's position and then part 2 of the status bar;
+ * a report without text only answers 1, which tells a run that the bar takes reports (a bar that
+ * does not answers 0, as to any message it does not know). Everything else goes to the bar. */
+static LRESULT CALLBACK ReportingBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_RUN_REPORT) {
+        if (lParam == 0) return 1;
+        SendMessageA(bar, PBM_SETPOS, wParam, 0);
+        SendMessageA(GetDlgItem(GetParent(bar), IDC_STATUS_BAR), SB_SETTEXTA, 2, lParam);
+        return 1;
+    }
+    return CallWindowProcA(ProgressBarProc, bar, message, wParam, lParam);
+}
+
+void PrepareRunReports(HWND mainWindow) {
+    HWND bar = GetDlgItem(mainWindow, IDC_PROGRESS);
+    if (bar == NULL || GetWindowLongPtrA(bar, GWLP_WNDPROC) == (LONG_PTR)ReportingBarProc) return;
+    WNDPROC previous = (WNDPROC)SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)ReportingBarProc);
+    if (previous != NULL) ProgressBarProc = previous;
+}
+
+/* Where the run's reports go, found once per run: the bar is asked whether it takes them, since
+ * another subclass may sit above ours. */
+static void FindReportControls(SearchRun* run) {
+    run->progressBar = GetDlgItem(run->window, IDC_PROGRESS);
+    run->oneMessageReports =
+        run->progressBar != NULL && SendMessageA(run->progressBar, WM_RUN_REPORT, 0, 0) == 1;
+}
+
 /* After each document: counts it, and every (step + 1)-th one reports position and status. */
 static void CountAndReport(SearchRun* run) {
     if (!CountDocument(&run->progress)) return;
@@ -207,7 +250,13 @@ static void CountAndReport(SearchRun* run) {
     char* status = wait ? waited : run->reportTexts[run->reports++];
     FormatRunningStatus(status, RESULT_CELL_SIZE, run->display, Results.OccurrenceTotal,
                         Results.PatientsWithHits);
-    SendReport(run->window, IDC_PROGRESS, wait, PBM_SETPOS, (WPARAM)run->progress.processed, 0);
+    WPARAM position = (WPARAM)run->progress.processed;
+    if (run->oneMessageReports) {
+        if (wait || !SendNotifyMessageA(run->progressBar, WM_RUN_REPORT, position, (LPARAM)status))
+            SendMessageA(run->progressBar, WM_RUN_REPORT, position, (LPARAM)status);
+        return;
+    }
+    SendReport(run->window, IDC_PROGRESS, wait, PBM_SETPOS, position, 0);
     SendReport(run->window, IDC_STATUS_BAR, wait, SB_SETTEXTA, 2, (LPARAM)status);
 }
 
@@ -297,6 +346,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     SendReport(run->window, IDC_PROGRESS, 0, PBM_SETRANGE32, 0, (LPARAM)total);
     SendReport(run->window, IDC_PROGRESS, 0, PBM_SETPOS, 0, 0);
     StartProgress(&run->progress, total);
+    FindReportControls(run);
 
     ScanFolderKeys(run);
     ScanFileKeys(run);

@@ -295,6 +295,48 @@ TEST_F(SearchRunTest, ReportsDoNotWaitAndEachKeepsItsOwnText) {
     ExpectIdleAfterRun();
 }
 
+// Records each position the progress bar is given into the watched texts, so that the bar's and the
+// status bar's changes show in one sequence.
+static WNDPROC g_barBeneath;
+static LRESULT CALLBACK RecordBarPositions(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == PBM_SETPOS && searchrun::CurrentWatch() != NULL)
+        searchrun::CurrentWatch()->texts.push_back("pos " + std::to_string((int)wp));
+    return CallWindowProcA(g_barBeneath, w, m, wp, lp);
+}
+
+// A report reaches the window as one message where the bar takes reports (the main window's own
+// bar, here under another subclass) and as two where it does not; the controls change alike, in the
+// run's order: the bar's position, then the running text, report after report.
+TEST_F(SearchRunTest, EachReportSetsTheBarThenTheStatusWhetherOrNotTheBarTakesReports) {
+    WriteCabinet(OneDocumentPerPatient(120, 7, "aspirine"));
+    OpenWindow(2);
+    HWND bar = GetDlgItem(dialog_, IDC_PROGRESS);
+    std::vector<std::string> expected = {"pos 0"};
+    for (int n = 3; n <= 120; n += 3) {
+        char text[120];
+        snprintf(text, sizeof text, "Total 'aspirine': %d occ. - Patient%s concerné%s : %d", n,
+                 n > 1 ? "s" : "", n > 1 ? "s" : "", n);
+        expected.push_back("pos " + std::to_string(n));
+        expected.push_back(text);
+    }
+    expected.push_back("pos 120");
+    for (int takesReports = 1; takesReports >= 0; takesReports--) {
+        if (!takesReports)
+            SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)GetClassLongPtrA(bar, GCLP_WNDPROC));
+        Watch();
+        g_barBeneath = (WNDPROC)SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)RecordBarPositions);
+        Search(IDC_RADIO_PRESCRIPTIONS, "aspirine");
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)g_barBeneath);
+        ASSERT_EQ(watch_->texts.size(), expected.size() + 1) << takesReports;
+        EXPECT_EQ(std::vector<std::string>(watch_->texts.begin(), watch_->texts.end() - 1), expected)
+            << takesReports;
+        EXPECT_EQ(watch_->texts.back().rfind("120 occ. - 120 Patients (en ", 0), 0u) << watch_->texts.back();
+        EXPECT_EQ(ProgressPos(), 120);
+        EXPECT_EQ(RowCount(), 120);
+    }
+    ExpectIdleAfterRun();
+}
+
 TEST_F(SearchRunTest, CloseDuringARunClosesTheWindowOnceTheRunHasStopped) {
     WriteCabinet(OneDocumentPerPatient(60, 6, "lettre"));
     OpenWindow(2);
