@@ -33,6 +33,7 @@
 #include "standin/core/cabinet.h"
 
 #include <intrin.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -108,30 +109,45 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
  * so that they are timed alike; opening and closing a table handle (six of each a search) do not,
  * and count as their caller's. The processor's time-stamp counter is read, about ten times cheaper
  * under Wine than the performance counter, since a search makes well over a million operations; it
- * is converted to seconds against the performance counter over the timed span. */
-static std::atomic<int> g_timing;        /* 1 between StandinTimeCalls(1) and (0) */
-static int g_lockDepth;                  /* nesting of Lock on the thread inside the section */
-static unsigned long long g_timedSince;  /* stamp at the outermost Lock; 0: not timed */
-static unsigned long long g_timedStamps; /* stamps inside operations since the start */
-static long g_timedCalls;
-static LARGE_INTEGER g_timingCounter;    /* performance counter at the start */
-static unsigned long long g_timingStamp; /* time-stamp counter at the start */
+ * is converted to seconds against the performance counter over the timed span.
+ *
+ * Reading the counter twice an operation costs about as much again as a short operation itself,
+ * and how that cost falls between the operation and its caller cannot be known. So the clock can
+ * time a sample instead: with StandinTimeCalls(n), n > 1, each operation is timed with chance 1/n,
+ * drawn from a linear congruential sequence independent of what the operations are, and the time
+ * of all of them is estimated as the sampled time times all operations over the sampled ones. Every
+ * operation is still counted. The sequence's state is an atomic word read and written without a
+ * lock: two threads may now and then draw the same number, which leaves the choice unbiased. */
+static std::atomic<int> g_timing;           /* 0 off; n > 0 between StandinTimeCalls(n) and (0) */
+static std::atomic<uint32_t> g_sampleState; /* the sequence that chooses the sampled operations */
+static std::atomic<uint32_t> g_sampleBelow; /* an operation is sampled when its draw is below this */
+static int g_lockDepth;                     /* nesting of Lock on the thread inside the section */
+static int g_counting;                      /* the outermost operation inside the section is counted */
+static unsigned long long g_timedSince;     /* stamp at the outermost Lock; 0: not timed */
+static unsigned long long g_timedStamps;    /* stamps inside the sampled operations since the start */
+static long g_timedCalls;                   /* operations counted since the start */
+static long g_sampledCalls;                 /* of which timed */
+static LARGE_INTEGER g_timingCounter;       /* performance counter at the start */
+static unsigned long long g_timingStamp;    /* time-stamp counter at the start */
 
-/* Test-only, not part of the host's interface: clears the sums, and then `on` 1 starts timing, 0
- * stops it. */
-extern "C" __declspec(dllexport) void StandinTimeCalls(int on) {
+/* Test-only, not part of the host's interface: clears the sums, and then `n` 1 starts timing every
+ * operation, n > 1 a sample of about one in n, 0 (or less) stops. */
+extern "C" __declspec(dllexport) void StandinTimeCalls(int n) {
     EnterCriticalSection(&g_lock);
     g_timedStamps = 0;
     g_timedCalls = 0;
+    g_sampledCalls = 0;
+    g_sampleState.store(0x2545F491u);
+    g_sampleBelow.store(n > 1 ? (uint32_t)(0xFFFFFFFFu / (unsigned)n) : 0xFFFFFFFFu);
     QueryPerformanceCounter(&g_timingCounter);
     g_timingStamp = __rdtsc();
-    g_timing.store(on != 0);
+    g_timing.store(n > 0 ? n : 0);
     LeaveCriticalSection(&g_lock);
 }
 
-/* Test-only: the seconds spent inside the operations since StandinTimeCalls(1), and how many
- * outermost operations were timed (each with two stamp reads, which `stampSeconds` gets the cost
- * of, when not NULL). */
+/* Test-only: the seconds spent inside the operations since StandinTimeCalls(n) (estimated from the
+ * sample when n > 1), and how many operations were counted; `stampSeconds`, when not NULL, gets the
+ * cost of one clock read (a timed operation takes two). */
 extern "C" __declspec(dllexport) double StandinTimedCalls(long* calls, double* stampSeconds) {
     /* A read's cost is found outside the section, so that asking does not hold up an operation:
      * the fastest of 20 rounds of 100 reads, since a round that the thread was switched out of says
@@ -155,25 +171,40 @@ extern "C" __declspec(dllexport) double StandinTimedCalls(long* calls, double* s
     double perStamp = stamps > 0 ? seconds / (double)stamps : 0.0;
     if (stampSeconds != NULL) *stampSeconds = (double)fastest / 100.0 * perStamp;
     if (calls != NULL) *calls = g_timedCalls;
-    double timed = (double)g_timedStamps * perStamp;
+    double timed = g_sampledCalls > 0
+                       ? (double)g_timedStamps * perStamp * (double)g_timedCalls / (double)g_sampledCalls
+                       : 0.0;
     LeaveCriticalSection(&g_lock);
     return timed;
+}
+
+/* Whether the operation starting now is timed: always when every one is, else by the next draw. */
+static int SampledNow(int timing) {
+    if (timing == 1) return 1;
+    uint32_t next = g_sampleState.load(std::memory_order_relaxed) * 1664525u + 1013904223u;
+    g_sampleState.store(next, std::memory_order_relaxed);
+    return next < g_sampleBelow.load(std::memory_order_relaxed);
 }
 
 /* The stamp is read before the section is entered (waiting for it counts as the operation's), and
  * kept once inside only if the clock is still on and it was not read before the clock's start. */
 static void Lock(void) {
-    unsigned long long now = g_timing.load(std::memory_order_relaxed) ? __rdtsc() : 0;
+    int timing = g_timing.load(std::memory_order_relaxed);
+    unsigned long long now = timing != 0 && SampledNow(timing) ? __rdtsc() : 0;
     EnterCriticalSection(&g_lock);
     if (g_lockDepth++ == 0) {
-        g_timedSince = now != 0 && g_timing.load() ? now : 0;
+        g_counting = g_timing.load() != 0;
+        g_timedSince = now != 0 && g_counting ? now : 0;
         if (g_timedSince != 0 && g_timedSince < g_timingStamp) g_timedSince = g_timingStamp;
     }
 }
 
 static void Unlock(void) {
-    if (--g_lockDepth == 0 && g_timedSince != 0) {
-        g_timedStamps += __rdtsc() - g_timedSince;
+    if (--g_lockDepth == 0 && g_counting) {
+        if (g_timedSince != 0) {
+            g_timedStamps += __rdtsc() - g_timedSince;
+            g_sampledCalls++;
+        }
         g_timedCalls++;
     }
     LeaveCriticalSection(&g_lock);

@@ -522,7 +522,7 @@ TEST_F(StandinHost, TwoThreadsReadConcurrentlyWithoutMixingResults) {
 typedef void (*TimeCallsFn)(int on);
 typedef double (*TimedCallsFn)(long* calls, double* stampSeconds);
 
-TEST_F(StandinHost, ClockTimesEachOperationOnceOnlyWhileOnAndFromBothThreads) {
+TEST_F(StandinHost, ClockTimesEachOperationOnceOnlyWhileOnAndFromBothThreadsOrASample) {
     HMODULE host = GetModuleHandleA("HDAPI5.DLL");
     ASSERT_NE(host, nullptr);
     TimeCallsFn timeCalls = (TimeCallsFn)(void*)GetProcAddress(host, "StandinTimeCalls");
@@ -588,6 +588,24 @@ TEST_F(StandinHost, ClockTimesEachOperationOnceOnlyWhileOnAndFromBothThreads) {
     ReadDossiers2(5001, folder);
     timedCalls(&calls, NULL);
     EXPECT_EQ(calls, 1);
+
+    // A sample: every operation is still counted, from both threads, and the estimate lies within
+    // the span around them. A sample of about one in two billion times none of 4000 operations.
+    QueryPerformanceCounter(&before);
+    timeCalls(4);
+    std::thread c(reader), d(reader);
+    c.join();
+    d.join();
+    seconds = timedCalls(&calls, NULL);
+    QueryPerformanceCounter(&after);
+    EXPECT_EQ(calls, 4000);
+    EXPECT_GT(seconds, 0.0);
+    EXPECT_LT(seconds, (double)(after.QuadPart - before.QuadPart) / (double)frequency.QuadPart);
+    timeCalls(2000000000);
+    for (int i = 0; i < 4000; i++)
+        ReadDossiers2(5001, folder);
+    EXPECT_EQ(timedCalls(&calls, NULL), 0.0);
+    EXPECT_EQ(calls, 4000);
     timeCalls(0);
 }
 
