@@ -15,14 +15,15 @@ target_compile_options(standin_core PRIVATE ${SONDREL_WARNINGS} ${SONDREL_SAN_FL
 target_link_options(standin_core PUBLIC ${SONDREL_SAN_FLAGS})
 
 # The folded scan's 32-byte path (search/fold_wide.cpp) is the one file compiled for AVX2; the
-# program calls it only where the processor and the system run it (search/fold.cpp asks). MinGW's
-# assembler writes the unaligned forms of vector moves there: GCC takes the stack as 32-byte aligned
-# when it spills an AVX register, which 64-bit Windows does not promise (16 bytes), and an aligned
-# move to a misaligned slot would fault.
+# program calls it only where the processor and the system run it (search/fold.cpp asks). With GCC
+# for Windows the assembler writes the unaligned forms of vector moves there: GCC takes the stack as
+# 32-byte aligned when it spills an AVX register, which 64-bit Windows does not promise (16 bytes),
+# and an aligned move to a misaligned slot would fault. (Clang realigns the stack itself, and its
+# assembler does not know the option.)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
   if(MSVC)
     set(_sondrel_wide_scan /arch:AVX2)
-  elseif(MINGW)
+  elseif(MINGW AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     set(_sondrel_wide_scan -mavx2 -Wa,-muse-unaligned-vector-move)
   else()
     set(_sondrel_wide_scan -mavx2)

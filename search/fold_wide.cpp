@@ -8,7 +8,7 @@
  * every block read holds a byte of the text up to its terminator, and the load further on is made
  * only when the block's text goes on into the next one.
  *
- * This file alone is compiled for AVX2 (cmake/core.cmake, cmake/windows.cmake); fold.cpp calls it
+ * This file alone is compiled for AVX2 (cmake/core.cmake); fold.cpp calls it
  * only after asking the processor and the system (BuildFoldTable). Builds for processors without
  * AVX2, or compilers the build does not set up for it, compile an empty scan that is never called. */
 #include "search/fold_scan.h"

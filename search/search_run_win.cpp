@@ -229,7 +229,9 @@ static LRESULT CALLBACK ReportingBarProc(HWND bar, UINT message, WPARAM wParam, 
 
 void PrepareRunReports(HWND mainWindow) {
     HWND bar = GetDlgItem(mainWindow, IDC_PROGRESS);
-    if (bar == NULL || GetWindowLongPtrA(bar, GWLP_WNDPROC) == (LONG_PTR)ReportingBarProc) return;
+    /* A bar that already takes reports keeps its chain, whatever sits above our subclass: taking
+     * its procedure as the one beneath ours would make ours call itself. */
+    if (bar == NULL || (ProgressBarProc != NULL && SendMessageA(bar, WM_RUN_REPORT, 0, 0) == 1)) return;
     WNDPROC previous = (WNDPROC)SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)ReportingBarProc);
     if (previous != NULL) ProgressBarProc = previous;
 }

@@ -3,6 +3,9 @@
  * 1252 bytes), checked against byte values where it matters. */
 #include "search_test_support.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include <set>
 
 namespace {
@@ -85,6 +88,26 @@ TEST_F(FoldTableTest, FoldTextInPlaceFoldsUpToTheTerminator) {
     EXPECT_STREQ(text, "ete a la Œuvre");
     EXPECT_EQ(text[15], 'X'); /* past the terminator: untouched */
     FoldTextInPlace(nullptr);
+}
+
+/* The 32-byte scan runs exactly where the processor has AVX2 and the system saves its registers,
+ * as the system itself reports it (on Linux, the "avx2" flag of /proc/cpuinfo, which the kernel
+ * leaves out where it does not save them); elsewhere the tests of FindFoldedWide below would test
+ * the 16-byte scan twice without a word. */
+TEST_F(FoldTableTest, TheWideScanRunsExactlyWhereTheSystemReportsAvx2) {
+    FILE* cpuinfo = fopen("/proc/cpuinfo", "r");
+    if (cpuinfo == nullptr) GTEST_SKIP() << "no /proc/cpuinfo";
+    bool avx2 = false;
+    char line[4096];
+    while (!avx2 && fgets(line, sizeof line, cpuinfo) != nullptr)
+        if (strncmp(line, "flags", 5) == 0)
+            avx2 = strstr(line, " avx2 ") != nullptr || strstr(line, " avx2\n") != nullptr;
+    fclose(cpuinfo);
+#if defined(__x86_64__) || defined(__i386__)
+    EXPECT_EQ(Folding.wideScan != 0, avx2);
+#else
+    EXPECT_EQ(Folding.wideScan, 0);
+#endif
 }
 
 typedef const char* (*FindFunction)(const char* text, const char* pattern);

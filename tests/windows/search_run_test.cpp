@@ -298,9 +298,11 @@ TEST_F(SearchRunTest, ReportsDoNotWaitAndEachKeepsItsOwnText) {
 // Records each position the progress bar is given into the watched texts, so that the bar's and the
 // status bar's changes show in one sequence.
 static WNDPROC g_barBeneath;
+static int g_reportMessages; /* messages with a report (position and text) that reached the bar */
 static LRESULT CALLBACK RecordBarPositions(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == PBM_SETPOS && searchrun::CurrentWatch() != NULL)
         searchrun::CurrentWatch()->texts.push_back("pos " + std::to_string((int)wp));
+    if (m == WM_APP + 232 && lp != 0) g_reportMessages++;
     return CallWindowProcA(g_barBeneath, w, m, wp, lp);
 }
 
@@ -324,9 +326,11 @@ TEST_F(SearchRunTest, EachReportSetsTheBarThenTheStatusWhetherOrNotTheBarTakesRe
         if (!takesReports)
             SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)GetClassLongPtrA(bar, GCLP_WNDPROC));
         Watch();
+        g_reportMessages = 0;
         g_barBeneath = (WNDPROC)SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)RecordBarPositions);
         Search(IDC_RADIO_PRESCRIPTIONS, "aspirine");
         SetWindowLongPtrA(bar, GWLP_WNDPROC, (LONG_PTR)g_barBeneath);
+        EXPECT_EQ(g_reportMessages, takesReports ? 40 : 0) << "one message a report where the bar takes them";
         ASSERT_EQ(watch_->texts.size(), expected.size() + 1) << takesReports;
         EXPECT_EQ(std::vector<std::string>(watch_->texts.begin(), watch_->texts.end() - 1), expected)
             << takesReports;
