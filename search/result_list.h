@@ -39,6 +39,15 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
  * any document. */
 void ReleaseListedRecords(HWND mainWindow);
 
+/* The same release, not waited for when the list lives on another thread: it is sent there with
+ * SendNotifyMessageA and carried out before any message this thread sends the list's thread after
+ * it (sent messages are handled in the order they came), so a later fill never meets the old rows
+ * and no cell is answered from a released record (the release detaches the rows first). The records
+ * stay valid until then: only the release frees them. Elsewhere (the list's own thread, a list
+ * without the subclass, a send that fails) it releases at once, as ReleaseListedRecords. The search
+ * run calls it after emptying Results.PatientHitsTable. */
+void StartReleasingListedRecords(HWND mainWindow);
+
 /* LVN_GETDISPINFOA from list 217, passed on by the main window: writes the asked cell of the row
  * into the request's buffer, cut to its cchTextMax (terminator included) and always terminated. */
 void AnswerResultCell(NMLVDISPINFOA* request);

@@ -50,8 +50,10 @@
  * the caller is blocked meanwhile. Called on the interface thread (the import), or for a list that is not
  * subclassed, it fills directly. The list is hidden and kept from drawing while its rows go in, then drawn
  * once (ListBatch). On the list's thread the row messages are handed straight to the list view's procedure
- * (ListChannel below). ReleaseListedRecords, the run's release of the previous results (one LVM_GETITEMA per
- * row), is handed over the same way. */
+ * (ListChannel below). ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per
+ * row), is handed over the same way; the run hands it over without waiting (StartReleasingListedRecords),
+ * so the interface thread frees the old records and deletes their rows while the run opens the tables
+ * and collects its keys. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
@@ -602,12 +604,27 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
     FillRows(mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick);
 }
 
+/* The list, when it lives on another thread and carries our subclass (which carries out a release
+ * sent to it); NULL otherwise. */
+static HWND SubclassedListElsewhere(HWND list) {
+    if (list != NULL && GetWindowThreadProcessId(list, NULL) != GetCurrentThreadId() &&
+        GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc)
+        return list;
+    return NULL;
+}
+
 void ReleaseListedRecords(HWND mainWindow) {
     HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     if (list == NULL) return;
-    if (GetWindowThreadProcessId(list, NULL) != GetCurrentThreadId() &&
-        GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc &&
-        SendMessageA(list, WM_RESULT_LIST_RELEASE, 0, 0) != 0)
-        return;
+    HWND elsewhere = SubclassedListElsewhere(list);
+    if (elsewhere != NULL && SendMessageA(elsewhere, WM_RESULT_LIST_RELEASE, 0, 0) != 0) return;
     ReleaseRows(list);
+}
+
+void StartReleasingListedRecords(HWND mainWindow) {
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+    if (list == NULL) return;
+    HWND elsewhere = SubclassedListElsewhere(list);
+    if (elsewhere != NULL && SendNotifyMessageA(elsewhere, WM_RESULT_LIST_RELEASE, 0, 0)) return;
+    ReleaseListedRecords(mainWindow);
 }

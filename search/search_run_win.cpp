@@ -27,6 +27,12 @@
  *     through the Wine server, which the interface thread keeps busy while it draws: the two sends
  *     of a report and the two control look-ups before them took the run about 0.6 ms. A bar that is
  *     not subclassed gets the two messages as before.
+ *   - The previous results are released without waiting: the release goes to the list's thread as
+ *     a sent message that the run does not wait for (StartReleasingListedRecords), and the run opens
+ *     the tables and collects its keys while the interface thread frees the old records and deletes
+ *     their rows (about 0.045 s under Wine for 12,000 rows). It is carried out before the run's next
+ *     message to that thread, as the reports are; the old records are reachable only from the rows
+ *     once the table is emptied, and only the release frees them.
  *   - The progress bar gets a 32-bit range (PBM_SETRANGE32), so more than 65,535 documents still
  *     show true progress instead of a range wrapped modulo 65,536.
  *   - A form search whose form chooser has no valid selection (an empty catalogue: CB_ERR, or an
@@ -331,7 +337,7 @@ DWORD WINAPI RunSearch(LPVOID mainWindow) {
     ClearHitTable();
     SearchRunBegin();
     SendToControl(run->window, IDC_LAUNCH, WM_SETTEXT, 0, (LPARAM) "Annuler");
-    ReleaseListedRecords(run->window);
+    StartReleasingListedRecords(run->window);
 
     OpenTables(run);
     if (!CollectRunKeys(run)) {

@@ -497,6 +497,54 @@ TEST_F(ResultListTest, RefillKeepsOneTextBlockPerRecordAndReleaseFreesThemAll) {
     EXPECT_EQ(SondrelLiveBlocks(), live);
 }
 
+// The run's release is not waited for: started from another thread while this thread serves no
+// message, it returns at once with the rows and their records still there; the next message that
+// thread sends here is handled after it, so it finds no row and every record freed. Started on the
+// list's own thread it releases at once.
+TEST_F(ResultListTest, AReleaseStartedElsewhereIsNotWaitedForAndComesBeforeTheNextMessage) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    ReleaseTable();
+    FillTable();
+    Fill();
+    ForgetSchemeTable();
+    ASSERT_EQ(RowCount(), 4);
+    long withRows = SondrelLiveBlocks();
+    ClearHitTable();
+
+    HWND dialog = dialog_;
+    HWND list = List();
+    std::atomic<int> started(0);
+    std::atomic<long> rowsSeen(-1);
+    std::thread worker([&] {
+        StartReleasingListedRecords(dialog);
+        started = 1;
+        rowsSeen = (long)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    });
+    DWORD start = GetTickCount();
+    while (!started && GetTickCount() - start < 10000)
+        Sleep(1); /* serves no message */
+    EXPECT_EQ(started.load(), 1) << "the release waited for the list's thread";
+    EXPECT_EQ(RowCount(), 4) << "released before the list's thread served its messages";
+    EXPECT_EQ(SondrelLiveBlocks(), withRows);
+    start = GetTickCount();
+    while (rowsSeen.load() < 0 && GetTickCount() - start < 10000) {
+        Pump();
+        Sleep(1);
+    }
+    worker.join();
+    EXPECT_EQ(rowsSeen.load(), 0) << "the worker's next message came before the release";
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(SondrelLiveBlocks(), withRows - 12) << "four records, their hits arrays and row texts";
+
+    FillTable();
+    Fill();
+    ClearHitTable();
+    StartReleasingListedRecords(dialog_);
+    EXPECT_EQ(RowCount(), 0) << "on the list's own thread";
+}
+
 // What the list and the main window see of a fill and a release: how often the list is hidden and
 // shown, and how many row deletions the list notifies.
 struct ListSightings {
