@@ -6,16 +6,30 @@
 
 #include <string.h>
 
+/* Whether the value has a code field (the text before its first ';'), and that field's leading
+ * integer, read up to the separator only, as the cut value would be. */
+static int SchemeCodeOf(const char* value, int* code) {
+    const char* separator = strchr(value, ';');
+    if (value[0] == 0 || separator == NULL) return 0;
+    char field[SCHEME_VALUE_SIZE];
+    StrCopyN(field, sizeof field, value, (size_t)(separator - value));
+    *code = StrLeadingInt(field);
+    return 1;
+}
+
 int SchemeTableAdd(SchemeTable* table, const char* value) {
     if (value == NULL || value[0] == 0) return 0;
     if (table->count == table->capacity) {
         int capacity = table->capacity == 0 ? 64 : table->capacity * 2;
-        void* grown = SondrelRealloc(table->values, (size_t)capacity, SCHEME_VALUE_SIZE);
+        void* grown = SondrelRealloc(table->values, (size_t)capacity, sizeof(SchemeValue));
         if (grown == NULL) return 0;
-        table->values = (char(*)[SCHEME_VALUE_SIZE])grown;
+        table->values = (SchemeValue*)grown;
         table->capacity = capacity;
     }
-    StrCopy(table->values[table->count], SCHEME_VALUE_SIZE, value);
+    SchemeValue* added = &table->values[table->count];
+    StrCopy(added->text, sizeof added->text, value);
+    added->code = 0;
+    added->hasCode = SchemeCodeOf(added->text, &added->code);
     table->count++;
     return 1;
 }
@@ -27,33 +41,19 @@ void SchemeTableFree(SchemeTable* table) {
     table->capacity = 0;
 }
 
-/* One step of the lookup over the value of one key: */
-enum {
-    SCHEME_STOP = 0, /* the lookup ends with an empty name */
-    SCHEME_NEXT = 1, /* not this code: go on with the next key */
-    SCHEME_FOUND = 2 /* the name is in the output */
-};
-static int SchemeLookupStep(const char* value, int code, char* name, size_t size) {
-    if (size > 0) name[0] = 0;
-    if (value == NULL || value[0] == 0) return SCHEME_STOP;
-    const char* firstSep = strchr(value, ';');
-    if (firstSep == NULL) return SCHEME_STOP;
-    /* The code field is read up to the separator only, as the cut value would be. */
-    char field[SCHEME_VALUE_SIZE];
-    StrCopyN(field, sizeof field, value, (size_t)(firstSep - value));
-    if (StrLeadingInt(field) != code) return SCHEME_NEXT;
-    const char* nameStart = firstSep + 1;
-    const char* nameEnd = strchr(nameStart, ';');
-    if (nameEnd == NULL) return SCHEME_STOP;
-    StrCopyN(name, size, nameStart, (size_t)(nameEnd - nameStart));
-    return SCHEME_FOUND;
-}
-
+/* The values are looked at in key order: the first one without a code field ends the lookup with an
+ * empty name, the first one with the code gives the name between its first and second ';' (empty
+ * when there is no second one). */
 void LookupSchemeInTable(const SchemeTable* table, int code, char* name, size_t size) {
     if (size > 0) name[0] = 0;
     for (int i = 0; i < table->count; i++) {
-        int step = SchemeLookupStep(table->values[i], code, name, size);
-        if (step != SCHEME_NEXT) return;
+        const SchemeValue* value = &table->values[i];
+        if (!value->hasCode) return;
+        if (value->code != code) continue;
+        const char* nameStart = strchr(value->text, ';') + 1;
+        const char* nameEnd = strchr(nameStart, ';');
+        if (nameEnd != NULL) StrCopyN(name, size, nameStart, (size_t)(nameEnd - nameStart));
+        return;
     }
 }
 

@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(SchemeTableAdd(&table, "") == 0);
     Check(table.count == (int)values.size() && table.count <= table.capacity);
     for (int i = 0; i < table.count; i++)
-        Check(values[(size_t)i] == table.values[i]);
+        Check(values[(size_t)i] == table.values[i].text);
 
     CheckLookup(&table, values, code, nameSize);
     for (size_t i = 0; i < values.size() && i < 64; i++)

@@ -46,6 +46,15 @@ TEST(SchemeLookup, SequenceEndsAtTheFirstEmptyOrSeparatorlessValue) {
     EXPECT_EQ(odd.Lookup(-9), "Minus");
     EXPECT_EQ(odd.Lookup(2147483647), "Big");
     EXPECT_EQ(odd.Lookup(0), "Empty code");
+    // The first value with the code decides, even when it has no name; a value whose separator was
+    // cut off with the stored text's end has no code field, and ends the lookup.
+    Table twice({"5;First;", "6;No end", "5;Second;", "6;Later;"});
+    EXPECT_EQ(twice.Lookup(5), "First");
+    EXPECT_EQ(twice.Lookup(6), "");
+    std::string longCode = std::string(300, '1') + ";Long;";
+    Table cut({"2;B;", longCode.c_str(), "1;A;"});
+    EXPECT_EQ(cut.Lookup(2), "B");
+    EXPECT_EQ(cut.Lookup(1), "");
 }
 
 TEST(SchemeLookup, TableGrowsAndNamesAreCutToTheOutput) {
