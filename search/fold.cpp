@@ -292,7 +292,19 @@ FOLD_NO_ASAN static const char* ScanBlocks(const unsigned char* t, const unsigne
             candidates &= candidates - 1u;
         }
         if (ends != 0) return NULL;
-        block += 16;
+        /* The blocks that follow hold neither a terminator nor a candidate, mostly: they are passed
+         * over in a loop of their own, which needs so few registers that the 32-bit build keeps
+         * everything in them (in the loop above it kept the block's address in memory, and every
+         * block waited for it to be stored and read back). A block that has either is looked at
+         * again by the loop above. The second byte's load is made only after the block was found
+         * to hold no terminator, as above. */
+        for (block += 16;; block += 16) {
+            __m128i whole = _mm_load_si128((const __m128i*)block);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(whole, zero)) != 0) break;
+            __m128i later = _mm_loadu_si128((const __m128i*)(block + distance));
+            __m128i both = _mm_and_si128(MayFoldTo(whole, &firstFilter), MayFoldTo(later, &secondFilter));
+            if (_mm_movemask_epi8(both) != 0) break;
+        }
         keep = 0xFFFFu;
     }
 }

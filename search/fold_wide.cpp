@@ -74,7 +74,20 @@ FOLD_NO_ASAN const char* ScanBlocksWide(const unsigned char* t, const unsigned c
             candidates &= candidates - 1u;
         }
         if (ends != 0) return NULL;
-        block += 32;
+        /* The blocks that follow hold neither a terminator nor a candidate, mostly: they are passed
+         * over in a loop of their own, which needs so few registers that the 32-bit build keeps
+         * everything in them (in the loop above it kept the block's address in memory, and every
+         * block waited for it to be stored and read back). A block that has either is looked at
+         * again by the loop above. The second byte's load is made only after the block was found
+         * to hold no terminator, as above. */
+        for (block += 32;; block += 32) {
+            __m256i whole = _mm256_load_si256((const __m256i*)block);
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, zero)) != 0) break;
+            __m256i later = _mm256_loadu_si256((const __m256i*)(block + distance));
+            __m256i both =
+                _mm256_and_si256(MayFoldToWide(whole, &firstFilter), MayFoldToWide(later, &secondFilter));
+            if (_mm256_movemask_epi8(both) != 0) break;
+        }
         keep = 0xFFFFFFFFu;
     }
 }
