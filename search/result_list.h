@@ -35,8 +35,8 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
                     DWORD SearchStartTick);
 
 /* Releases the PatientHits record that each row of list 217 carries (with its hits), from row 0 up,
- * then deletes every row. The search run calls it, after emptying Results.PatientHitsTable, before it reads
- * any document. */
+ * then deletes every row; called from another thread, it waits until the list's thread has done so.
+ * The search run starts the same release without waiting (below). */
 void ReleaseListedRecords(HWND mainWindow);
 
 /* The same release, not waited for when the list lives on another thread: it is sent there with
