@@ -18,9 +18,12 @@
  * (InstallAllocationFailureBox), the default only counts the reports in g_allocationFailureReports.
  * The hit concerned is dropped and the caller goes on.
  *
- * Threads: no locks. During a run only the search thread writes the table, the records and the two
- * counters; the interface thread reads them only once the run has filled the result list, and the
- * sort, the viewer and the import touch them only between runs. */
+ * Threads: no locks. During a run only the search thread writes the table, the new records and the
+ * two counters; the interface thread reads them only once the run has filled the result list, and
+ * the sort, the viewer and the import touch them only between runs. The one exception is the
+ * previous run's records: the run empties the table first, and the interface thread then releases
+ * those records through the rows that still carry them while the run goes on (they are no longer
+ * reachable from the table, so the two threads never share a record). */
 #ifndef SONDREL_SEARCH_HITS_H
 #define SONDREL_SEARCH_HITS_H
 

@@ -658,7 +658,7 @@ TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
         SondrelObserveAllocations(NULL);
         long reads = 0;
         for (size_t bytes : g_allocSizes)
-            reads += bytes % SCHEME_VALUE_SIZE == 0 && bytes >= SCHEME_VALUE_SIZE; /* the table's block */
+            reads += bytes % sizeof(SchemeValue) == 0 && bytes >= sizeof(SchemeValue); /* the table's block */
         return reads;
     };
     EXPECT_EQ(schemeReads(), 1);
@@ -703,7 +703,7 @@ TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
     SondrelObserveAllocations(NULL);
     long schemeAt = -1;
     for (size_t i = 0; i < g_allocSizes.size(); i++)
-        if (g_allocSizes[i] % SCHEME_VALUE_SIZE == 0 && g_allocSizes[i] >= SCHEME_VALUE_SIZE)
+        if (g_allocSizes[i] % sizeof(SchemeValue) == 0 && g_allocSizes[i] >= sizeof(SchemeValue))
             schemeAt = (long)i;
     ASSERT_GE(schemeAt, 0);
     ForgetSchemeTable();
