@@ -74,12 +74,7 @@ FOLD_NO_ASAN const char* ScanBlocksWide(const unsigned char* t, const unsigned c
             candidates &= candidates - 1u;
         }
         if (ends != 0) return NULL;
-        /* The blocks that follow hold neither a terminator nor a candidate, mostly: they are passed
-         * over in a loop of their own, which needs so few registers that the 32-bit build keeps
-         * everything in them (in the loop above it kept the block's address in memory, and every
-         * block waited for it to be stored and read back). A block that has either is looked at
-         * again by the loop above. The second byte's load is made only after the block was found
-         * to hold no terminator, as above. */
+        /* Quiet blocks in a loop of their own, as in ScanBlocks (fold.cpp). */
         for (block += 32;; block += 32) {
             __m256i whole = _mm256_load_si256((const __m256i*)block);
             if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, zero)) != 0) break;

@@ -10,7 +10,7 @@
  * integer, read up to the separator only, as the cut value would be. */
 static int SchemeCodeOf(const char* value, int* code) {
     const char* separator = strchr(value, ';');
-    if (value[0] == 0 || separator == NULL) return 0;
+    if (separator == NULL) return 0;
     char field[SCHEME_VALUE_SIZE];
     StrCopyN(field, sizeof field, value, (size_t)(separator - value));
     *code = StrLeadingInt(field);

@@ -593,24 +593,23 @@ static void SubclassResultList(HWND list) {
     if (previous != NULL) ListValues.listViewProc = previous;
 }
 
-void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
-                    DWORD SearchStartTick) {
-    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
-    if (list != NULL && GetWindowThreadProcessId(list, NULL) != GetCurrentThreadId() &&
-        GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc) {
-        FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick};
-        if (SendMessageA(list, WM_RESULT_LIST_FILL, 0, (LPARAM)&request) != 0) return;
-    }
-    FillRows(mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick);
-}
-
-/* The list, when it lives on another thread and carries our subclass (which carries out a release
- * sent to it); NULL otherwise. */
+/* The list, when it lives on another thread and carries our subclass (which carries out a fill or a
+ * release sent to it); NULL otherwise. */
 static HWND SubclassedListElsewhere(HWND list) {
     if (list != NULL && GetWindowThreadProcessId(list, NULL) != GetCurrentThreadId() &&
         GetWindowLongPtrA(list, GWLP_WNDPROC) == (LONG_PTR)ResultListProc)
         return list;
     return NULL;
+}
+
+void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
+                    DWORD SearchStartTick) {
+    HWND elsewhere = SubclassedListElsewhere(GetDlgItem(mainWindow, IDC_RESULT_LIST));
+    if (elsewhere != NULL) {
+        FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick};
+        if (SendMessageA(elsewhere, WM_RESULT_LIST_FILL, 0, (LPARAM)&request) != 0) return;
+    }
+    FillRows(mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick);
 }
 
 void ReleaseListedRecords(HWND mainWindow) {
