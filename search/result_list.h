@@ -8,6 +8,8 @@
  * each patient's identity through the three locked host records its caller opened, and ends by
  * writing the summary into part 2 of the status bar. Called on the search thread at the end of a
  * run and on the interface thread after an import; it touches the list only through messages.
+ * Called on another thread than the list's, it reads the host there while the list's thread inserts
+ * the rows already read, and returns once the list is filled and the summary written.
  *
  * The rows' texts are not stored in the list: each row is inserted with LPSTR_TEXTCALLBACKA and its
  * cells are answered on request by AnswerResultCell, from the row's PatientHits record (the cells

@@ -44,11 +44,13 @@
  * the list is a message that the interface thread carries out. Sent one by one, the messages of
  * each row (ten, when every cell was set) each cost a thread switch (and, under Wine, a server round trip):
  * 10,000 rows took close to a minute, against about a second when the same messages are handled on the list's
- * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread sends
- * the list a single private message that carries out the whole fill on the interface thread, while the caller
- * waits in SendMessage exactly as it would for each row; the host is not called by two threads at once, since
- * the caller is blocked meanwhile. Called on the interface thread (the import), or for a list that is not
- * subclassed, it fills directly. The list is hidden and kept from drawing while its rows go in, then drawn
+ * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread shares
+ * the fill with the interface thread (FillAlongside): the caller reads the rows' cells from the host and
+ * queues their records, while the interface thread, inside one private message, inserts the queued rows; the
+ * caller returns once the list is filled and the summary written. Where that cannot be set up it sends the
+ * list a single private message that carries out the whole fill on the interface thread, while the caller
+ * waits in SendMessage exactly as it would for each row; either way the host is called by one thread only.
+ * Called on the interface thread (the import), or for a list that is not subclassed, it fills directly. The list is hidden and kept from drawing while its rows go in, then drawn
  * once (ListBatch). On the list's thread the row messages are handed straight to the list view's procedure
  * (ListChannel below). ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per
  * row), is handed over the same way; the run hands it over without waiting (StartReleasingListedRecords),
@@ -96,8 +98,13 @@ static const char SchemeFileName[] = "caisses.hdc";
 static const char SchemeSection[] = "Régimes";
 
 /* Private messages of the list's subclass, carried out on the list's own thread: fill the rows;
- * release the records of the rows and delete them. */
-enum { WM_RESULT_LIST_FILL = WM_APP + 217, WM_RESULT_LIST_RELEASE = WM_APP + 218 };
+ * release the records of the rows and delete them; insert the rows another thread queues (a fill
+ * shared by the two threads, see FillAlongside). */
+enum {
+    WM_RESULT_LIST_FILL = WM_APP + 217,
+    WM_RESULT_LIST_RELEASE = WM_APP + 218,
+    WM_RESULT_LIST_FILL_QUEUED = WM_APP + 219
+};
 
 /* What a fill handed to the list's thread works with. */
 typedef struct FillRequest {
@@ -120,8 +127,10 @@ typedef struct SchemeCache {
 
 /* The result list's process-wide values, in one record. The subclass and the fill write them on the
  * list's thread; AnswerResultCell reads them on the same thread (the list asks for its cells there),
- * and the import and the release, also on that thread, detach the rows. The atomics are the values
- * a test may set from its own thread. The program has one result list, so one record serves it. */
+ * and the import and the release, also on that thread, detach the rows. The scheme table is the
+ * exception: it is used by the thread that reads the rows' cells, the filling thread of a shared
+ * fill, and fills never run at once. The atomics are the values a test may set from its own thread.
+ * The program has one result list, so one record serves it. */
 typedef struct ResultListValues {
     WNDPROC listViewProc;          /* the list view's own window procedure, behind the subclass below */
     HWND probedList;               /* the list whose sub-item behaviour was probed (ListAsksForSubItems) */
@@ -442,12 +451,18 @@ void AnswerResultCell(NMLVDISPINFOA* request) {
     FormatRowCell(record, item->iSubItem, item->pszText, (size_t)item->cchTextMax);
 }
 
-/* Inserts the row of one patient at `row`, its texts on request; returns the row's index or -1 (the
- * list refused the row, or its host texts could not be kept). */
-static int AddPatientRow(const ListChannel* list, int row, PatientHits* record, void* patientRecord,
-                         void* infoSesamRecord, void* extensionsRecord, const SchemeTable* schemes) {
-    if (!ReadRowTexts(record, patientRecord, infoSesamRecord, extensionsRecord, schemes)) return -1;
+/* Makes the record ready for its row: its patient number set, its authors terminated and its host
+ * cells read and kept. Returns 0 when the cells could not be kept (the row is then not listed). */
+static int ReadyRecordForRow(PatientHits* record, int32_t number, void* patientRecord, void* infoSesamRecord,
+                             void* extensionsRecord, const SchemeTable* schemes) {
+    record->patientNumber = number;
     record->authors[AUTHORS_TEXT_SIZE - 1] = 0;
+    return ReadRowTexts(record, patientRecord, infoSesamRecord, extensionsRecord, schemes);
+}
+
+/* Inserts the row of a ready record at `row`, its texts on request; returns the row's index or -1
+ * (the list refused the row). */
+static int InsertPatientRow(const ListChannel* list, int row, PatientHits* record) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -511,7 +526,7 @@ static void EndListBatch(const ListBatch* batch) {
     RedrawWindow(batch->list, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-/* A record whose row could not be inserted: out of the table and the counters, and released. */
+/* A record whose row could not be listed: out of the table and the counters, and released. */
 static void DropUnlistedRecord(int32_t number) {
     PatientHits* record = Results.PatientHitsTable[number];
     if (record == NULL) return;
@@ -522,33 +537,178 @@ static void DropUnlistedRecord(int32_t number) {
     ReleasePatientHits(record);
 }
 
-static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
-                     DWORD SearchStartTick) {
-    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+/* The start of every fill, on the list's thread: the list out of sight and emptied, and its rows no
+ * longer detached (the new rows' records are whole). */
+static ListBatch BeginFill(HWND list) {
     /* No drawing while the rows go in: otherwise the list is redrawn between the messages of
      * every row, which makes a fill of thousands of rows take minutes instead of seconds. */
     ListBatch batch = BeginListBatch(list);
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     ListValues.rowsDetached.store(0);
+    return batch;
+}
+
+/* Lists one ready record as row `row`, or drops it when its cells were not kept or the list refuses
+ * it. Returns 1 when it was listed. */
+static int ListReadyRecord(const ListChannel* channel, int row, PatientHits* record, int kept) {
+    if (kept && InsertPatientRow(channel, row, record) >= 0) return 1;
+    DropUnlistedRecord(record->patientNumber);
+    return 0;
+}
+
+/* The end of every fill: the list drawn again and the summary of its `rows` rows. */
+static void EndFill(HWND mainWindow, const ListBatch* batch, int rows, DWORD SearchStartTick) {
+    EndListBatch(batch);
+    char summary[RESULT_CELL_SIZE];
+    FormatSummary(summary, sizeof summary, SearchShared.SearchControl.cancelRequest.load() != 0,
+                  Results.OccurrenceTotal, rows, (unsigned)(GetTickCount() - SearchStartTick));
+    SendMessageA(GetDlgItem(mainWindow, IDC_STATUS_BAR), SB_SETTEXTA, 2, (LPARAM)summary);
+}
+
+/* The whole fill on the list's own thread, each row's cells read just before it goes in. */
+static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord, void* extensionsRecord,
+                     DWORD SearchStartTick) {
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
+    ListBatch batch = BeginFill(list);
     const SchemeTable* schemes = CurrentSchemeTable();
     ListChannel channel = OpenListChannel(list);
     int rows = 0;
     for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
         PatientHits* record = Results.PatientHitsTable[number];
         if (record == NULL) continue;
-        record->patientNumber = number;
-        if (AddPatientRow(&channel, rows, record, patientRecord, infoSesamRecord, extensionsRecord,
-                          schemes) >= 0)
-            rows++;
-        else
-            DropUnlistedRecord(number);
+        int kept = ReadyRecordForRow(record, number, patientRecord, infoSesamRecord, extensionsRecord, schemes);
+        rows += ListReadyRecord(&channel, rows, record, kept);
     }
-    EndListBatch(&batch);
+    EndFill(mainWindow, &batch, rows, SearchStartTick);
+}
 
-    char summary[RESULT_CELL_SIZE];
-    FormatSummary(summary, sizeof summary, SearchShared.SearchControl.cancelRequest.load() != 0,
-                  Results.OccurrenceTotal, rows, (unsigned)(GetTickCount() - SearchStartTick));
-    SendMessageA(GetDlgItem(mainWindow, IDC_STATUS_BAR), SB_SETTEXTA, 2, (LPARAM)summary);
+/* A fill shared by two threads (FillAlongside). The filling thread reads each row's cells from the
+ * host and queues the record; the list's thread, inside one sent message, inserts the queued rows
+ * as they come, so the inserts (most of a fill's own time under Wine) are made while the host is
+ * read for the next rows instead of after it. The host is still called by the filling thread only.
+ *
+ * The queue holds one entry per record of the table, in patient order, written once each before
+ * `ready` passes it; the list's thread reads only below `ready`. When it has caught up it raises
+ * `waiting` and waits for `more`, which the filling thread sets when it sees `waiting` raised, every
+ * ROWS_A_SIGNAL rows and once all are queued (`done`); so the two threads meet through the system
+ * about once for every ROWS_A_SIGNAL rows at most, not once a row. While it waits the list's thread
+ * still serves the messages other threads send it (so nothing the filling thread's calls might send
+ * there can block both), but no input and nothing posted: the user cannot sort or export a half
+ * list. Records of rows that cannot be listed are dropped by the list's thread, which alone changes
+ * the table's slots and counters during the fill; the filling thread reads only slots it has not
+ * queued yet. At the end the list's thread writes the summary and sets `finished`, after which it
+ * no longer touches the queue, and the filling thread frees it. */
+enum { ROWS_A_SIGNAL = 256 };
+
+typedef struct QueuedRow {
+    PatientHits* record; /* the row's record, made ready (ReadyRecordForRow) */
+    int kept;            /* what ReadyRecordForRow answered: 0 when its cells could not be kept */
+} QueuedRow;
+
+typedef struct RowQueue {
+    HWND mainWindow;         /* the main window, as FillResultList received it */
+    DWORD SearchStartTick;   /* as FillResultList received it */
+    QueuedRow* rows;         /* room for every record of the table */
+    int room;                /* entries in rows */
+    std::atomic<int> ready;  /* entries written; raised by the filling thread only */
+    std::atomic<int> done;   /* 1 once every entry is written (ready is then final) */
+    std::atomic<int> waiting; /* 1 while the list's thread waits, or is about to, for more entries */
+    HANDLE more;             /* auto-reset: more entries, or done, while the list's thread waited */
+    HANDLE finished;         /* manual-reset: set by the list's thread when its part is over */
+} RowQueue;
+
+/* On the list's thread: waits until entries beyond `taken` are written or every entry is, serving
+ * sent messages meanwhile. */
+static void WaitForQueuedRows(RowQueue* queue, int taken) {
+    queue->waiting.store(1);
+    while (queue->ready.load() == taken && !queue->done.load()) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &queue->more, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (woke != WAIT_OBJECT_0) {
+            Sleep(1); /* the wait itself failed: look again shortly */
+        }
+        queue->waiting.store(1);
+    }
+    queue->waiting.store(0);
+}
+
+/* The list's thread's part: every queued record listed or dropped, in queue order. */
+static void ListQueuedRows(RowQueue* queue) {
+    HWND list = GetDlgItem(queue->mainWindow, IDC_RESULT_LIST);
+    ListBatch batch = BeginFill(list);
+    ListChannel channel = OpenListChannel(list);
+    int rows = 0;
+    int taken = 0;
+    for (;;) {
+        int ready = queue->ready.load();
+        for (; taken < ready; taken++)
+            rows += ListReadyRecord(&channel, rows, queue->rows[taken].record, queue->rows[taken].kept);
+        if (queue->done.load() && taken == queue->ready.load()) break;
+        WaitForQueuedRows(queue, taken);
+    }
+    EndFill(queue->mainWindow, &batch, rows, queue->SearchStartTick);
+    SetEvent(queue->finished);
+}
+
+/* Records in the table. */
+static int CountListedPatients(void) {
+    int count = 0;
+    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++)
+        count += Results.PatientHitsTable[number] != NULL;
+    return count;
+}
+
+static void FreeRowQueue(RowQueue* queue) {
+    if (queue->more != NULL) CloseHandle(queue->more);
+    if (queue->finished != NULL) CloseHandle(queue->finished);
+    SondrelFree(queue->rows);
+}
+
+/* On the filling thread: the fill shared with `list`'s thread (above). Returns 0, having changed
+ * nothing, when it cannot be started (no memory for the queue, no event, the message not sent). */
+static int FillAlongside(HWND list, HWND mainWindow, void* patientRecord, void* infoSesamRecord,
+                         void* extensionsRecord, DWORD SearchStartTick) {
+    RowQueue queue;
+    queue.mainWindow = mainWindow;
+    queue.SearchStartTick = SearchStartTick;
+    queue.room = CountListedPatients();
+    queue.rows = (QueuedRow*)SondrelAlloc(queue.room > 0 ? (size_t)queue.room : 1, sizeof(QueuedRow));
+    queue.ready.store(0);
+    queue.done.store(0);
+    queue.waiting.store(0);
+    queue.more = CreateEventA(NULL, FALSE, FALSE, NULL);
+    queue.finished = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (queue.rows == NULL || queue.more == NULL || queue.finished == NULL) {
+        FreeRowQueue(&queue);
+        return 0;
+    }
+    const SchemeTable* schemes = CurrentSchemeTable();
+    if (!SendNotifyMessageA(list, WM_RESULT_LIST_FILL_QUEUED, 0, (LPARAM)&queue)) {
+        FreeRowQueue(&queue);
+        return 0;
+    }
+    int queued = 0;
+    for (int32_t number = 0; number < PATIENT_TABLE_SLOTS && queued < queue.room; number++) {
+        PatientHits* record = Results.PatientHitsTable[number];
+        if (record == NULL) continue;
+        queue.rows[queued].kept =
+            ReadyRecordForRow(record, number, patientRecord, infoSesamRecord, extensionsRecord, schemes);
+        queue.rows[queued].record = record;
+        queue.ready.store(++queued);
+        if (queued % ROWS_A_SIGNAL == 0 && queue.waiting.exchange(0)) SetEvent(queue.more);
+    }
+    queue.done.store(1);
+    if (queue.waiting.exchange(0)) SetEvent(queue.more);
+    /* A list gone before its thread took the message never sets `finished`. */
+    for (;;) {
+        DWORD waited = WaitForSingleObject(queue.finished, 200);
+        if (waited == WAIT_OBJECT_0 || !IsWindow(list)) break;
+        if (waited != WAIT_TIMEOUT) Sleep(1);
+    }
+    FreeRowQueue(&queue);
+    return 1;
 }
 
 /* Releases the record each row carries, from row 0 up, then deletes every row. */
@@ -580,6 +740,10 @@ static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, L
                  request->extensionsRecord, request->SearchStartTick);
         return 1;
     }
+    if (message == WM_RESULT_LIST_FILL_QUEUED && lParam != 0) {
+        ListQueuedRows((RowQueue*)lParam);
+        return 1;
+    }
     if (message == WM_RESULT_LIST_RELEASE) {
         ReleaseRows(list);
         return 1;
@@ -606,6 +770,8 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
                     DWORD SearchStartTick) {
     HWND elsewhere = SubclassedListElsewhere(GetDlgItem(mainWindow, IDC_RESULT_LIST));
     if (elsewhere != NULL) {
+        if (FillAlongside(elsewhere, mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick))
+            return;
         FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick};
         if (SendMessageA(elsewhere, WM_RESULT_LIST_FILL, 0, (LPARAM)&request) != 0) return;
     }

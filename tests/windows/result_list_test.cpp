@@ -13,7 +13,9 @@
 #include <string.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -713,6 +715,167 @@ TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
     EXPECT_EQ(Column(8)[0], "");
     EXPECT_EQ(schemeReads(), 1) << "the next fill reads the file again";
     EXPECT_EQ(Column(8)[0], "Régime général");
+}
+
+// A fill called from another thread is shared: that thread reads the cells from the host while this
+// one, the list's, inserts the rows already read. What the allocation seam sees of it: each row-text
+// block with the thread that asked for it; optionally one message sent to the list from that thread
+// as it keeps a row's texts (as a host call might send one), with whether it was served.
+struct SharedFillWatch {
+    std::mutex lock;
+    std::vector<std::pair<size_t, DWORD>> blocks; /* size, thread */
+    size_t failSize = 0;                          /* a block of this size is refused */
+    HWND sendTo = NULL;                           /* sent LVM_GETITEMCOUNT once, from another thread, */
+    size_t sendAtSize = 0;                        /* when a block of this size is asked for */
+    std::atomic<int> sent{-1};                    /* -1 not sent, 0 timed out, 1 served */
+};
+SharedFillWatch* g_sharedFill;
+int WatchSharedFill(int, size_t bytes) {
+    SharedFillWatch* watch = g_sharedFill;
+    std::lock_guard<std::mutex> hold(watch->lock);
+    watch->blocks.emplace_back(bytes, GetCurrentThreadId());
+    if (watch->sendTo != NULL && bytes == watch->sendAtSize && watch->sent.load() < 0 &&
+        GetWindowThreadProcessId(watch->sendTo, NULL) != GetCurrentThreadId()) {
+        DWORD_PTR count = 0;
+        watch->sent = SendMessageTimeoutA(watch->sendTo, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) != 0;
+    }
+    return bytes == watch->failSize;
+}
+
+class SharedFillTest : public ResultListTest {
+  protected:
+    void SetUp() override {
+        ResultListTest::SetUp();
+        g_sharedFill = &watch_;
+    }
+    void TearDown() override {
+        SondrelObserveAllocations(NULL);
+        g_sharedFill = NULL;
+        ResultListTest::TearDown();
+    }
+    // FillResultList on a thread of its own, this thread serving the window until it returns.
+    void FillOnWorker() {
+        FillTables tables;
+        HWND dialog = dialog_;
+        std::atomic<bool> done(false);
+        std::thread worker([&] {
+            workerThread_ = GetCurrentThreadId();
+            FillResultList(dialog, tables.patient, tables.insurance, tables.extension, GetTickCount());
+            done = true;
+        });
+        DWORD start = GetTickCount();
+        while (!done && GetTickCount() - start < 20000) {
+            Pump();
+            Sleep(1);
+        }
+        worker.join();
+        ASSERT_TRUE(done);
+    }
+    // The thread that asked for the row texts of `bytes` bytes; 0 when none was asked for.
+    DWORD ThreadOfBlock(size_t bytes) {
+        for (const auto& block : watch_.blocks)
+            if (block.first == bytes) return block.second;
+        return 0;
+    }
+    std::vector<Cells> AllCells() {
+        std::vector<Cells> rows;
+        for (int r = 0; r < RowCount(); r++) {
+            Cells row;
+            for (int c = 0; c < RESULT_COLUMN_COUNT; c++)
+                row.push_back(Cell(r, c));
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    SharedFillWatch watch_;
+    std::atomic<DWORD> workerThread_{0};
+};
+
+/* Patient 20's texts: "MARTIN Paul", "45 ans 11 m", "28101", "" and their terminators. */
+const size_t kMartinTexts = 12 + 12 + 6 + 1;
+
+// Hundreds of rows, several times the rows between two meetings of the threads: the shared fill
+// lists every cell of every row, in patient order, exactly as a fill on the list's own thread does,
+// and the cells were read on the filling thread.
+TEST_F(SharedFillTest, ListsTheRowsAndCellsOfAFillOnTheListsThread) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    for (int n = 100; n < 700; n++)
+        AddHit(RecordForPatient(n), 0x07E00101u + (uint32_t)(n % 28), n % 3 ? "Dr E" : "Dr F", (uint32_t)n, n % 2);
+    Results.OccurrenceTotal += 600;
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker();
+    SondrelObserveAllocations(NULL);
+    ASSERT_NE(workerThread_.load(), 0u);
+    EXPECT_EQ(ThreadOfBlock(kMartinTexts), workerThread_.load()) << "the host cells are read on the filling thread";
+    ASSERT_EQ(RowCount(), 604);
+    std::vector<Cells> shared = AllCells();
+    EXPECT_EQ(shared[0], (Cells{"10", "DUPONT Élodie", "1 an 03 m", "3", "05/05/2006", "01/01/2008", "Dr A;Dr B",
+                                "123456789012345", "Régime général"}));
+    EXPECT_EQ(shared[4][0], "100");
+    EXPECT_EQ(shared[603][0], "699");
+    EXPECT_EQ(RowRecord(603), Results.PatientHitsTable[699]);
+    EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "606 occ. - 604 Patients (en ")) << StatusText(dialog_, 2);
+
+    Fill();
+    EXPECT_EQ(AllCells(), shared) << "a fill on the list's thread";
+}
+
+// A row whose cells cannot be kept is left out by a shared fill as by any: the rows around it are
+// listed, its record is released and the counters no longer count it.
+TEST_F(SharedFillTest, LeavesOutARowWhoseTextsCannotBeKept) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    watch_.failSize = kMartinTexts;
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker();
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(ThreadOfBlock(kMartinTexts), workerThread_.load());
+    EXPECT_EQ(Column(0), (Cells{"10", "30", "40"}));
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "PETIT Léa", " "}));
+    EXPECT_EQ(Results.PatientHitsTable[20], nullptr);
+    EXPECT_EQ(Results.PatientsWithHits, 3);
+    EXPECT_EQ(Results.OccurrenceTotal, 5);
+    EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "5 occ. - 3 Patients (en ")) << StatusText(dialog_, 2);
+}
+
+// A shared fill that cannot be set up (no memory for its queue, its first block) is carried out
+// whole on the list's thread, with the same rows.
+TEST_F(SharedFillTest, FallsBackToAFillOnTheListsThread) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    long live = SondrelLiveBlocks();
+    SondrelObserveAllocations(WatchSharedFill);
+    SondrelFailAllocationAt(1);
+    FillOnWorker();
+    SondrelFailAllocationAt(0);
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(ThreadOfBlock(kMartinTexts), GetCurrentThreadId()) << "read on the list's thread";
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+    EXPECT_EQ(Results.PatientsWithHits, 4);
+    EXPECT_EQ(SondrelLiveBlocks(), live + 5) << "four text blocks and the scheme table; no queue left";
+}
+
+// While the list's thread waits for rows it still serves what other threads send it: a message sent
+// there from the filling thread in the middle of its reads is answered, and the fill goes on.
+TEST_F(SharedFillTest, ServesMessagesSentToTheListsThreadWhileItWaits) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    watch_.sendTo = List();
+    watch_.sendAtSize = kMartinTexts; /* the second row: the list's thread waits for it */
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker();
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(watch_.sent.load(), 1) << "the list's thread did not answer within 5 s";
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
 }
 
 } // namespace
