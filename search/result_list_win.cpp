@@ -44,18 +44,18 @@
  * the list is a message that the interface thread carries out. Sent one by one, the messages of
  * each row (ten, when every cell was set) each cost a thread switch (and, under Wine, a server round trip):
  * 10,000 rows took close to a minute, against about a second when the same messages are handled on the list's
- * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread shares
- * the fill with the interface thread (FillAlongside): the caller reads the rows' cells from the host and
- * queues their records, while the interface thread, inside one private message, inserts the queued rows; the
- * caller returns once the list is filled and the summary written. Where that cannot be set up it sends the
- * list a single private message that carries out the whole fill on the interface thread, while the caller
+ * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread
+ * shares the fill with the interface thread (FillAlongside): the caller reads the rows' cells from the host
+ * and queues their records, while the interface thread, inside one private message, inserts the queued rows;
+ * the caller returns once the list is filled and the summary written. Where that cannot be set up it sends
+ * the list a single private message that carries out the whole fill on the interface thread, while the caller
  * waits in SendMessage exactly as it would for each row; either way the host is called by one thread only.
- * Called on the interface thread (the import), or for a list that is not subclassed, it fills directly. The list is hidden and kept from drawing while its rows go in, then drawn
- * once (ListBatch). On the list's thread the row messages are handed straight to the list view's procedure
- * (ListChannel below). ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per
- * row), is handed over the same way; the run hands it over without waiting (StartReleasingListedRecords),
- * so the interface thread frees the old records and deletes their rows while the run opens the tables
- * and collects its keys. */
+ * Called on the interface thread (the import), or for a list that is not subclassed, it fills directly. The
+ * list is hidden and kept from drawing while its rows go in, then drawn once (ListBatch). On the list's
+ * thread the row messages are handed straight to the list view's procedure (ListChannel below).
+ * ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per row), is handed over the
+ * same way; the run hands it over without waiting (StartReleasingListedRecords), so the interface thread
+ * frees the old records and deletes their rows while the run opens the tables and collects its keys. */
 #include "search/result_list.h"
 
 #include <commctrl.h>
@@ -99,11 +99,13 @@ static const char SchemeSection[] = "Régimes";
 
 /* Private messages of the list's subclass, carried out on the list's own thread: fill the rows;
  * release the records of the rows and delete them; insert the rows another thread queues (a fill
- * shared by the two threads, see FillAlongside). */
+ * shared by the two threads, see FillAlongside); bring the scheme table up to date for the next fill
+ * (StartReadingSchemeTable). */
 enum {
     WM_RESULT_LIST_FILL = WM_APP + 217,
     WM_RESULT_LIST_RELEASE = WM_APP + 218,
-    WM_RESULT_LIST_FILL_QUEUED = WM_APP + 219
+    WM_RESULT_LIST_FILL_QUEUED = WM_APP + 219,
+    WM_RESULT_LIST_READ_SCHEMES = WM_APP + 220
 };
 
 /* What a fill handed to the list's thread works with. */
@@ -128,8 +130,11 @@ typedef struct SchemeCache {
 /* The result list's process-wide values, in one record. The subclass and the fill write them on the
  * list's thread; AnswerResultCell reads them on the same thread (the list asks for its cells there),
  * and the import and the release, also on that thread, detach the rows. The scheme table is the
- * exception: it is used by the thread that reads the rows' cells, the filling thread of a shared
- * fill, and fills never run at once. The atomics are the values a test may set from its own thread.
+ * exception: it is used by the thread that reads the rows' cells (the filling thread of a shared
+ * fill) and by the list's thread when a run asks it to read the table ahead; the two uses never
+ * overlap, since a run's next waiting message to the list's thread, sent before its fill, returns
+ * only once the read ahead is done, and fills never run at once. The atomics are the values a test
+ * may set from its own thread.
  * The program has one result list, so one record serves it. */
 typedef struct ResultListValues {
     WNDPROC listViewProc;          /* the list view's own window procedure, behind the subclass below */
@@ -140,6 +145,9 @@ typedef struct ResultListValues {
     std::atomic<int> rowsDetached;       /* 1 from a release or an import's changes to the next fill:
                                             the rows' records may be freed, cells are answered empty */
     SchemeCache schemeCache; /* the scheme table of the last fill, kept while its file is unchanged */
+    char
+        readAheadPath[MAX_PATH]; /* the scheme file a read ahead reads (StartReadingSchemeTable): written
+                                    by the run before it asks, read by the list's thread when it gets to it */
 } ResultListValues;
 
 static ResultListValues ListValues;
@@ -201,12 +209,11 @@ static int LoadSchemeTableFrom(SchemeTable* table, const char* path) {
  * 10,000 rows. So the table read for one fill is kept for the next while the file stays the same:
  * same path, same last-write time and same size. A file that cannot be looked at (missing), or a
  * table cut short for want of memory, is not kept: the next fill reads again, as every fill did. The
- * kept table lives until the program ends, or until ForgetSchemeTable. */
-static const SchemeTable* CurrentSchemeTable(void) {
-    char path[MAX_PATH];
+ * kept table lives until the program ends, or until ForgetSchemeTable. `named` 0: no file can be
+ * named, no table. */
+static const SchemeTable* SchemeTableAt(const char* path, int named) {
     WIN32_FILE_ATTRIBUTE_DATA file;
     ZeroMemory(&file, sizeof file);
-    int named = SchemeFilePath(path, sizeof path);
     int stamped = named && GetFileAttributesExA(path, GetFileExInfoStandard, &file);
     SchemeCache* cache = &ListValues.schemeCache;
     if (cache->kept && stamped && strcmp(cache->path, path) == 0 &&
@@ -224,6 +231,13 @@ static const SchemeTable* CurrentSchemeTable(void) {
         cache->kept = 1;
     }
     return &cache->table;
+}
+
+/* The same for the scheme file the host names now. */
+static const SchemeTable* CurrentSchemeTable(void) {
+    char path[MAX_PATH];
+    int named = SchemeFilePath(path, sizeof path);
+    return SchemeTableAt(path, named);
 }
 
 void ForgetSchemeTable(void) {
@@ -576,7 +590,8 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
     for (int32_t number = 0; number < PATIENT_TABLE_SLOTS; number++) {
         PatientHits* record = Results.PatientHitsTable[number];
         if (record == NULL) continue;
-        int kept = ReadyRecordForRow(record, number, patientRecord, infoSesamRecord, extensionsRecord, schemes);
+        int kept =
+            ReadyRecordForRow(record, number, patientRecord, infoSesamRecord, extensionsRecord, schemes);
         rows += ListReadyRecord(&channel, rows, record, kept);
     }
     EndFill(mainWindow, &batch, rows, SearchStartTick);
@@ -606,15 +621,15 @@ typedef struct QueuedRow {
 } QueuedRow;
 
 typedef struct RowQueue {
-    HWND mainWindow;         /* the main window, as FillResultList received it */
-    DWORD SearchStartTick;   /* as FillResultList received it */
-    QueuedRow* rows;         /* room for every record of the table */
-    int room;                /* entries in rows */
-    std::atomic<int> ready;  /* entries written; raised by the filling thread only */
-    std::atomic<int> done;   /* 1 once every entry is written (ready is then final) */
+    HWND mainWindow;          /* the main window, as FillResultList received it */
+    DWORD SearchStartTick;    /* as FillResultList received it */
+    QueuedRow* rows;          /* room for every record of the table */
+    int room;                 /* entries in rows */
+    std::atomic<int> ready;   /* entries written; raised by the filling thread only */
+    std::atomic<int> done;    /* 1 once every entry is written (ready is then final) */
     std::atomic<int> waiting; /* 1 while the list's thread waits, or is about to, for more entries */
-    HANDLE more;             /* auto-reset: more entries, or done, while the list's thread waited */
-    HANDLE finished;         /* manual-reset: set by the list's thread when its part is over */
+    HANDLE more;              /* auto-reset: more entries, or done, while the list's thread waited */
+    HANDLE finished;          /* manual-reset: set by the list's thread when its part is over */
 } RowQueue;
 
 /* On the list's thread: waits until entries beyond `taken` are written or every entry is, serving
@@ -748,6 +763,10 @@ static LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, L
         ReleaseRows(list);
         return 1;
     }
+    if (message == WM_RESULT_LIST_READ_SCHEMES) {
+        SchemeTableAt(ListValues.readAheadPath, 1);
+        return 1;
+    }
     return CallWindowProcA(ListValues.listViewProc, list, message, wParam, lParam);
 }
 
@@ -770,7 +789,8 @@ void FillResultList(HWND mainWindow, void* patientRecord, void* infoSesamRecord,
                     DWORD SearchStartTick) {
     HWND elsewhere = SubclassedListElsewhere(GetDlgItem(mainWindow, IDC_RESULT_LIST));
     if (elsewhere != NULL) {
-        if (FillAlongside(elsewhere, mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick))
+        if (FillAlongside(elsewhere, mainWindow, patientRecord, infoSesamRecord, extensionsRecord,
+                          SearchStartTick))
             return;
         FillRequest request = {mainWindow, patientRecord, infoSesamRecord, extensionsRecord, SearchStartTick};
         if (SendMessageA(elsewhere, WM_RESULT_LIST_FILL, 0, (LPARAM)&request) != 0) return;
@@ -792,4 +812,11 @@ void StartReleasingListedRecords(HWND mainWindow) {
     HWND elsewhere = SubclassedListElsewhere(list);
     if (elsewhere != NULL && SendNotifyMessageA(elsewhere, WM_RESULT_LIST_RELEASE, 0, 0)) return;
     ReleaseListedRecords(mainWindow);
+}
+
+void StartReadingSchemeTable(HWND mainWindow) {
+    HWND elsewhere = SubclassedListElsewhere(GetDlgItem(mainWindow, IDC_RESULT_LIST));
+    /* The path is asked of the host here, on the caller's thread, which is the one that calls it. */
+    if (elsewhere != NULL && SchemeFilePath(ListValues.readAheadPath, sizeof ListValues.readAheadPath))
+        SendNotifyMessageA(elsewhere, WM_RESULT_LIST_READ_SCHEMES, 0, 0);
 }

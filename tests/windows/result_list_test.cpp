@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -737,7 +738,8 @@ int WatchSharedFill(int, size_t bytes) {
     if (watch->sendTo != NULL && bytes == watch->sendAtSize && watch->sent.load() < 0 &&
         GetWindowThreadProcessId(watch->sendTo, NULL) != GetCurrentThreadId()) {
         DWORD_PTR count = 0;
-        watch->sent = SendMessageTimeoutA(watch->sendTo, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) != 0;
+        watch->sent =
+            SendMessageTimeoutA(watch->sendTo, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) != 0;
     }
     return bytes == watch->failSize;
 }
@@ -753,13 +755,15 @@ class SharedFillTest : public ResultListTest {
         g_sharedFill = NULL;
         ResultListTest::TearDown();
     }
-    // FillResultList on a thread of its own, this thread serving the window until it returns.
-    void FillOnWorker() {
+    // FillResultList on a thread of its own, after `before` on that thread, this thread serving the
+    // window until it returns.
+    void FillOnWorker(std::function<void()> before = nullptr) {
         FillTables tables;
         HWND dialog = dialog_;
         std::atomic<bool> done(false);
         std::thread worker([&] {
             workerThread_ = GetCurrentThreadId();
+            if (before) before();
             FillResultList(dialog, tables.patient, tables.insurance, tables.extension, GetTickCount());
             done = true;
         });
@@ -770,6 +774,14 @@ class SharedFillTest : public ResultListTest {
         }
         worker.join();
         ASSERT_TRUE(done);
+    }
+    // The threads that asked for a scheme table's block, in order.
+    std::vector<DWORD> SchemeTableReaders() {
+        std::vector<DWORD> threads;
+        for (const auto& block : watch_.blocks)
+            if (block.first % sizeof(SchemeValue) == 0 && block.first >= sizeof(SchemeValue))
+                threads.push_back(block.second);
+        return threads;
     }
     // The thread that asked for the row texts of `bytes` bytes; 0 when none was asked for.
     DWORD ThreadOfBlock(size_t bytes) {
@@ -803,17 +815,19 @@ TEST_F(SharedFillTest, ListsTheRowsAndCellsOfAFillOnTheListsThread) {
     OpenWindow(2);
     FillTable();
     for (int n = 100; n < 700; n++)
-        AddHit(RecordForPatient(n), 0x07E00101u + (uint32_t)(n % 28), n % 3 ? "Dr E" : "Dr F", (uint32_t)n, n % 2);
+        AddHit(RecordForPatient(n), 0x07E00101u + (uint32_t)(n % 28), n % 3 ? "Dr E" : "Dr F", (uint32_t)n,
+               n % 2);
     Results.OccurrenceTotal += 600;
     SondrelObserveAllocations(WatchSharedFill);
     FillOnWorker();
     SondrelObserveAllocations(NULL);
     ASSERT_NE(workerThread_.load(), 0u);
-    EXPECT_EQ(ThreadOfBlock(kMartinTexts), workerThread_.load()) << "the host cells are read on the filling thread";
+    EXPECT_EQ(ThreadOfBlock(kMartinTexts), workerThread_.load())
+        << "the host cells are read on the filling thread";
     ASSERT_EQ(RowCount(), 604);
     std::vector<Cells> shared = AllCells();
-    EXPECT_EQ(shared[0], (Cells{"10", "DUPONT Élodie", "1 an 03 m", "3", "05/05/2006", "01/01/2008", "Dr A;Dr B",
-                                "123456789012345", "Régime général"}));
+    EXPECT_EQ(shared[0], (Cells{"10", "DUPONT Élodie", "1 an 03 m", "3", "05/05/2006", "01/01/2008",
+                                "Dr A;Dr B", "123456789012345", "Régime général"}));
     EXPECT_EQ(shared[4][0], "100");
     EXPECT_EQ(shared[603][0], "699");
     EXPECT_EQ(RowRecord(603), Results.PatientHitsTable[699]);
@@ -876,6 +890,52 @@ TEST_F(SharedFillTest, ServesMessagesSentToTheListsThreadWhileItWaits) {
     SondrelObserveAllocations(NULL);
     EXPECT_EQ(watch_.sent.load(), 1) << "the list's thread did not answer within 5 s";
     EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+}
+
+// A run has the list's thread read the scheme table ahead of its fill: the file is read there, once,
+// before the run's next waiting message to that thread returns, and the fill uses the table without
+// reading the file again; a file changed after the read ahead is read again by the fill. On the list's
+// own thread the read ahead does nothing.
+TEST_F(SharedFillTest, ASchemeTableReadAheadServesTheFillWhileTheFileIsUnchanged) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    HWND dialog = dialog_;
+    HWND list = List();
+    std::atomic<long> readersBeforeFill(-1);
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker([&] {
+        StartReadingSchemeTable(dialog);
+        SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+        std::lock_guard<std::mutex> hold(watch_.lock);
+        readersBeforeFill = (long)SchemeTableReaders().size();
+    });
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(readersBeforeFill.load(), 1) << "read before the next waiting message returned";
+    EXPECT_EQ(SchemeTableReaders(), std::vector<DWORD>{GetCurrentThreadId()})
+        << "read once, on the list's thread";
+    EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
+
+    watch_.blocks.clear();
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker([&] {
+        StartReadingSchemeTable(dialog);
+        SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+        WriteSchemes("[Régimes]\r\n1=01;MSA;\r\n");
+    });
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(SchemeTableReaders(), std::vector<DWORD>{workerThread_.load()})
+        << "unchanged up to then; read again by the fill";
+    EXPECT_EQ(Column(8), (Cells{"MSA", "", "", ""}));
+
+    watch_.blocks.clear();
+    WriteSchemes(kSchemes);
+    SondrelObserveAllocations(WatchSharedFill);
+    StartReadingSchemeTable(dialog_);
+    Pump();
+    SondrelObserveAllocations(NULL);
+    EXPECT_TRUE(SchemeTableReaders().empty()) << "on the list's own thread";
 }
 
 } // namespace
