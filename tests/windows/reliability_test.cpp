@@ -14,6 +14,7 @@
 #include "exchange/export_format.h"
 #include "exchange/import.h"
 #include "results/sort.h"
+#include "search/result_format.h"
 #include "search/result_list.h"
 
 #include <limits.h>
@@ -21,6 +22,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -164,17 +166,44 @@ TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
         }
         EXPECT_EQ(SondrelLiveBlocks(), live + blocks) << n;
     }
-    // The last allocations of a run are the scheme table, then the texts of each row. Without the
-    // scheme table the list is whole and only the scheme column is empty; without the last row's
-    // texts that row is left out and counted out. Nobody is told.
+    // The last allocations of a run are the fill's queue, then the texts of each row (the scheme
+    // table was read ahead during the scan, see below). Without the queue the list is filled whole on
+    // the interface thread; without the last row's texts that row is left out and counted out.
+    // Nobody is told.
     RunFailingAt(calls - 3);
     EXPECT_TRUE(g_boxes.empty());
-    EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|", "20|1|", "30|1|"}));
+    EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|Régime général", "20|1|", "30|1|"}));
     RunFailingAt(calls);
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|Régime général", "20|1|"}));
     EXPECT_EQ(Results.PatientsWithHits, 2);
     EXPECT_EQ(Results.PatientHitsTable[30], nullptr);
+}
+
+// The first block of a scheme table (room for 64 values, asked for as a reallocation of none)
+// refused, the first g_schemeRefusals times.
+std::atomic<int> g_schemeRefusals;
+int RefuseSchemeTables(int grow, size_t bytes) {
+    if (!grow || bytes != 64 * sizeof(SchemeValue)) return 0;
+    return g_schemeRefusals.fetch_sub(1) > 0;
+}
+
+// The scheme table is read ahead by the interface thread during the scan. When that read cannot
+// keep it, the fill reads the file again and the list is whole; when that fails too, the list is
+// whole but for its scheme column. Nobody is told either way.
+TEST_F(AllocationFailureTest, ASchemeTableThatCannotBeReadAheadIsReadByTheFill) {
+    SondrelObserveAllocations(RefuseSchemeTables);
+    g_schemeRefusals = 1;
+    RunFailingAt(0);
+    EXPECT_EQ(g_schemeRefusals.load(), -1) << "read ahead (refused), then by the fill";
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|Régime général", "20|1|", "30|1|"}));
+    g_schemeRefusals = 2;
+    RunFailingAt(0);
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(g_schemeRefusals.load(), 0) << "read ahead, then by the fill, both refused";
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(Rows(), std::vector<std::string>({"10|2|", "20|1|", "30|1|"}));
 }
 
 TEST_F(AllocationFailureTest, FaultyHostKeyCountsEndTheRunOrAreTakenAsNone) {
