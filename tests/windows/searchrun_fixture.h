@@ -89,11 +89,17 @@ class SearchRunFixture : public ::testing::Test {
         InstallRecorders();
         char tmp[MAX_PATH];
         ASSERT_GT(GetTempPathA(sizeof tmp, tmp), 0u);
+        /* Wine hands out the same small process ids run after run, so a tree left by a run that was
+         * killed may carry this run's name: the first name free is taken. */
         static int counter;
-        char name[80];
-        snprintf(name, sizeof name, "searchrun-%lu-%d", (unsigned long)GetCurrentProcessId(), ++counter);
-        root_ = std::string(tmp) + name;
-        MakeDir(root_);
+        for (int attempt = 0;; attempt++) {
+            char name[80];
+            snprintf(name, sizeof name, "searchrun-%lu-%d", (unsigned long)GetCurrentProcessId(), ++counter);
+            root_ = std::string(tmp) + name;
+            if (CreateDirectoryA(root_.c_str(), NULL)) break;
+            ASSERT_LT(attempt, 1000) << root_;
+        }
+        dirs_.push_back(root_);
         MakeDir(root_ + "\\Cabinets");
         MakeDir(root_ + "\\Cabinets\\CAB1");
         MakeDir(root_ + "\\Programmes");
