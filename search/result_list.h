@@ -51,10 +51,10 @@ void ReleaseListedRecords(HWND mainWindow);
 void StartReleasingListedRecords(HWND mainWindow);
 
 /* Has the list's thread, when the list lives on another thread, read the scheme table ahead of the
- * next fill, without waiting for it: a run calls it as it starts, so that the file (about 0.4 ms a
- * name under Wine) is read while the run scans instead of at the start of its fill; the fill then
- * only checks that the file is unchanged. The read is carried out before any message this thread
- * later sends the list's thread, as the release is. Elsewhere it does nothing: the fill reads the
+ * next fill, without waiting for it: a run calls it once its keys are collected, so that the file
+ * (about 0.4 ms a name under Wine) is read while the run scans instead of at the start of its fill;
+ * the fill then only checks that the file is unchanged. The read is carried out before any message this
+ * thread later sends the list's thread, as the release is. Elsewhere it does nothing: the fill reads the
  * table. */
 void StartReadingSchemeTable(HWND mainWindow);
 

@@ -145,9 +145,9 @@ typedef struct ResultListValues {
     std::atomic<int> rowsDetached;       /* 1 from a release or an import's changes to the next fill:
                                             the rows' records may be freed, cells are answered empty */
     SchemeCache schemeCache; /* the scheme table of the last fill, kept while its file is unchanged */
-    char
-        readAheadPath[MAX_PATH]; /* the scheme file a read ahead reads (StartReadingSchemeTable): written
-                                    by the run before it asks, read by the list's thread when it gets to it */
+    /* The scheme file a read ahead reads (StartReadingSchemeTable): written by the run before it
+     * asks, read by the list's thread when it gets to the request. */
+    char readAheadPath[MAX_PATH];
 } ResultListValues;
 
 static ResultListValues ListValues;
@@ -637,13 +637,14 @@ typedef struct RowQueue {
 static void WaitForQueuedRows(RowQueue* queue, int taken) {
     queue->waiting.store(1);
     while (queue->ready.load() == taken && !queue->done.load()) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &queue->more, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0 + 1) {
-            MSG message;
-            PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        } else if (woke != WAIT_OBJECT_0) {
-            Sleep(1); /* the wait itself failed: look again shortly */
-        }
+        /* What was sent here before the wait is served first, and the wait also ends on a sent
+         * message already queued (MWMO_INPUTAVAILABLE), not only on one that arrives during it. */
+        MSG message;
+        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (queue->ready.load() != taken || queue->done.load()) break;
+        DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &queue->more, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_FAILED) Sleep(1); /* look again shortly */
         queue->waiting.store(1);
     }
     queue->waiting.store(0);
