@@ -49,9 +49,9 @@
  * and queues their records, while the interface thread, inside one private message, inserts the queued rows;
  * the caller returns once the list is filled and the summary written. Where that cannot be set up it sends
  * the list a single private message that carries out the whole fill on the interface thread, while the caller
- * waits in SendMessage exactly as it would for each row; either way the host is called by one thread only.
- * Called on the interface thread (the import), or for a list that is not subclassed, it fills directly. The
- * list is hidden and kept from drawing while its rows go in, then drawn once (ListBatch). On the list's
+ * waits in SendMessage exactly as it would for each row; either way the host is called by one thread at a
+ * time. Called on the interface thread (the import), or for a list that is not subclassed, it fills directly.
+ * The list is hidden and kept from drawing while its rows go in, then drawn once (ListBatch). On the list's
  * thread the row messages are handed straight to the list view's procedure (ListChannel below).
  * ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per row), is handed over the
  * same way; the run hands it over without waiting (StartReleasingListedRecords), so the interface thread
@@ -132,9 +132,9 @@ typedef struct SchemeCache {
  * and the import and the release, also on that thread, detach the rows. The scheme table is the
  * exception: it is used by the thread that reads the rows' cells (the filling thread of a shared
  * fill) and by the list's thread when a run asks it to read the table ahead; the two uses never
- * overlap, since a run's next waiting message to the list's thread, sent before its fill, returns
- * only once the read ahead is done, and fills never run at once. The atomics are the values a test
- * may set from its own thread.
+ * overlap, since a shared fill that follows a read ahead first waits for the list's thread to have
+ * handled it (FillAlongside), and fills never run at once. The atomics are the values other threads
+ * set (a test's, the filling thread's).
  * The program has one result list, so one record serves it. */
 typedef struct ResultListValues {
     WNDPROC listViewProc;          /* the list view's own window procedure, behind the subclass below */
@@ -142,8 +142,10 @@ typedef struct ResultListValues {
     int probedListAsks;            /* 1 when that list asks for sub-items never set on a callback item */
     std::atomic<int> subItemProbe; /* 0 idle, 1 probing, 2 asked for sub-item 1 while probing */
     std::atomic<int> markSubItemsAlways; /* test switch: mark the sub-items whatever the probe says */
-    std::atomic<int> rowsDetached;       /* 1 from a release or an import's changes to the next fill:
-                                            the rows' records may be freed, cells are answered empty */
+    std::atomic<int> rowsDetached;       /* 1 from a release, an import's changes or the start of a shared
+                                            fill to the next fill's first row: the rows' records may be
+                                            freed or their texts replaced, cells are answered empty */
+    std::atomic<int> readAheadAsked;     /* 1 from StartReadingSchemeTable to the next shared fill */
     SchemeCache schemeCache; /* the scheme table of the last fill, kept while its file is unchanged */
     /* The scheme file a read ahead reads (StartReadingSchemeTable): written by the run before it
      * asks, read by the list's thread when it gets to the request. */
@@ -628,6 +630,7 @@ typedef struct RowQueue {
     std::atomic<int> ready;   /* entries written; raised by the filling thread only */
     std::atomic<int> done;    /* 1 once every entry is written (ready is then final) */
     std::atomic<int> waiting; /* 1 while the list's thread waits, or is about to, for more entries */
+    std::atomic<int> started; /* 1 once the list's thread has taken the queue: it will set finished */
     HANDLE more;              /* auto-reset: more entries, or done, while the list's thread waited */
     HANDLE finished;          /* manual-reset: set by the list's thread when its part is over */
 } RowQueue;
@@ -652,6 +655,7 @@ static void WaitForQueuedRows(RowQueue* queue, int taken) {
 
 /* The list's thread's part: every queued record listed or dropped, in queue order. */
 static void ListQueuedRows(RowQueue* queue) {
+    queue->started.store(1);
     HWND list = GetDlgItem(queue->mainWindow, IDC_RESULT_LIST);
     ListBatch batch = BeginFill(list);
     ListChannel channel = OpenListChannel(list);
@@ -682,7 +686,7 @@ static void FreeRowQueue(RowQueue* queue) {
     SondrelFree(queue->rows);
 }
 
-/* On the filling thread: the fill shared with `list`'s thread (above). Returns 0, having changed
+/* On the filling thread: the fill shared with `list`'s thread (above). Returns 0, having listed
  * nothing, when it cannot be started (no memory for the queue, no event, the message not sent). */
 static int FillAlongside(HWND list, HWND mainWindow, void* patientRecord, void* infoSesamRecord,
                          void* extensionsRecord, DWORD SearchStartTick) {
@@ -694,13 +698,19 @@ static int FillAlongside(HWND list, HWND mainWindow, void* patientRecord, void* 
     queue.ready.store(0);
     queue.done.store(0);
     queue.waiting.store(0);
+    queue.started.store(0);
     queue.more = CreateEventA(NULL, FALSE, FALSE, NULL);
     queue.finished = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (queue.rows == NULL || queue.more == NULL || queue.finished == NULL) {
         FreeRowQueue(&queue);
         return 0;
     }
+    /* A read ahead asked for is handled before the table is used here: this waits for it. */
+    if (ListValues.readAheadAsked.exchange(0)) SendMessageA(list, WM_NULL, 0, 0);
     const SchemeTable* schemes = CurrentSchemeTable();
+    /* The rows still listed may carry the records whose texts are replaced below: until the list's
+     * thread has emptied the list they are answered empty. */
+    DetachResultRows();
     if (!SendNotifyMessageA(list, WM_RESULT_LIST_FILL_QUEUED, 0, (LPARAM)&queue)) {
         FreeRowQueue(&queue);
         return 0;
@@ -717,10 +727,11 @@ static int FillAlongside(HWND list, HWND mainWindow, void* patientRecord, void* 
     }
     queue.done.store(1);
     if (queue.waiting.exchange(0)) SetEvent(queue.more);
-    /* A list gone before its thread took the message never sets `finished`. */
+    /* A list gone before its thread took the message never sets `finished`; once taken, the list's
+     * thread always does. */
     for (;;) {
         DWORD waited = WaitForSingleObject(queue.finished, 200);
-        if (waited == WAIT_OBJECT_0 || !IsWindow(list)) break;
+        if (waited == WAIT_OBJECT_0 || (!queue.started.load() && !IsWindow(list))) break;
         if (waited != WAIT_TIMEOUT) Sleep(1);
     }
     FreeRowQueue(&queue);
@@ -818,6 +829,7 @@ void StartReleasingListedRecords(HWND mainWindow) {
 void StartReadingSchemeTable(HWND mainWindow) {
     HWND elsewhere = SubclassedListElsewhere(GetDlgItem(mainWindow, IDC_RESULT_LIST));
     /* The path is asked of the host here, on the caller's thread, which is the one that calls it. */
-    if (elsewhere != NULL && SchemeFilePath(ListValues.readAheadPath, sizeof ListValues.readAheadPath))
-        SendNotifyMessageA(elsewhere, WM_RESULT_LIST_READ_SCHEMES, 0, 0);
+    if (elsewhere != NULL && SchemeFilePath(ListValues.readAheadPath, sizeof ListValues.readAheadPath) &&
+        SendNotifyMessageA(elsewhere, WM_RESULT_LIST_READ_SCHEMES, 0, 0))
+        ListValues.readAheadAsked.store(1);
 }

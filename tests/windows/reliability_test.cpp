@@ -142,7 +142,10 @@ TEST_F(AllocationFailureTest, KeyListsThatCannotBeAllocatedEndTheRunCancelled) {
 }
 
 // Every allocation of a run fails in turn: the run always ends idle, tells the user at most once,
-// lists every patient it could record, and leaves exactly the blocks of the rows it listed.
+// lists every patient it could record, and leaves exactly the blocks of the rows it listed. (The
+// scheme table, read ahead by this thread during the scan, comes somewhere among the scan's own
+// allocations, so which one the n-th is may differ from run to run; each run still fails exactly
+// one, and the scheme table's own failures are the next test's.)
 TEST_F(AllocationFailureTest, RunSurvivesAFailureAtEachOfItsAllocations) {
     long calls = AllocationsOfACleanRun();
     // block, key lists, a record and an array per patient, schemes, the texts of each row

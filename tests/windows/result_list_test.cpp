@@ -10,6 +10,8 @@
 #include "search/result_list.h"
 #include "base/alloc.h"
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <atomic>
@@ -53,20 +55,29 @@ class ResultListTest : public SearchRunFixture {
     }
     // Fills the list with the tables opened and locked as a run does.
     void Fill(DWORD startTick = GetTickCount()) { FillWithHostTables(dialog_, startTick); }
-    // `work` on a thread of its own, this thread serving the window until it is done.
-    void OnWorker(std::function<void()> work) {
+    // `work` on a thread of its own, this thread serving the window until it is done, after
+    // `quietMs` milliseconds in which it serves nothing and then does `meanwhile`.
+    void OnWorker(std::function<void()> work, DWORD quietMs = 0, std::function<void()> meanwhile = nullptr) {
         std::atomic<bool> done(false);
         std::thread worker([&] {
             work();
             done = true;
         });
+        Sleep(quietMs);
+        if (meanwhile) meanwhile();
         DWORD start = GetTickCount();
         while (!done && GetTickCount() - start < 20000) {
             Pump();
             Sleep(1);
         }
+        if (!done) {
+            /* The worker is stuck (waiting for this thread, say): joining it would hang the suite. */
+            fprintf(stderr, "%s: the worker did not end within 20 s\n",
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            fflush(stderr);
+            abort();
+        }
         worker.join();
-        ASSERT_TRUE(done);
     }
     // Patient 20 (MARTIN Paul) left out of FillTable's rows: not listed, released, counted out.
     void ExpectMartinLeftOut() {
@@ -763,14 +774,17 @@ class SharedFillTest : public ResultListTest {
     }
     // FillResultList on a thread of its own, after `before` on that thread, this thread serving the
     // window until it returns.
-    void FillOnWorker(std::function<void()> before = nullptr) {
+    void FillOnWorker(std::function<void()> before = nullptr, DWORD quietMs = 0,
+                      std::function<void()> meanwhile = nullptr) {
         FillTables tables;
         HWND dialog = dialog_;
-        OnWorker([&] {
-            workerThread_ = GetCurrentThreadId();
-            if (before) before();
-            FillResultList(dialog, tables.patient, tables.insurance, tables.extension, GetTickCount());
-        });
+        OnWorker(
+            [&] {
+                workerThread_ = GetCurrentThreadId();
+                if (before) before();
+                FillResultList(dialog, tables.patient, tables.insurance, tables.extension, GetTickCount());
+            },
+            quietMs, meanwhile);
     }
     // The threads that asked for a scheme table's block, in order.
     std::vector<DWORD> SchemeTableReaders() {
@@ -847,6 +861,21 @@ TEST_F(SharedFillTest, LeavesOutARowWhoseTextsCannotBeKept) {
     SondrelObserveAllocations(NULL);
     EXPECT_EQ(ThreadOfBlock(kMartinTexts), workerThread_.load());
     ExpectMartinLeftOut();
+}
+
+// Rows still listed when a shared fill starts may carry the records whose texts it replaces: until
+// the list's thread has emptied the list they are answered empty, never from those texts.
+TEST_F(SharedFillTest, RowsStillListedAreAnsweredEmptyUntilTheListIsEmptied) {
+    WriteCabinet(kCabinet);
+    WriteSchemes(kSchemes);
+    OpenWindow(2);
+    FillTable();
+    Fill();
+    ASSERT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
+    Cells during;
+    FillOnWorker(nullptr, 300, [&] { during = Column(1); });
+    EXPECT_EQ(during, (Cells{"", "", "", ""})) << "read while the filling thread replaced the texts";
+    EXPECT_EQ(Column(1), (Cells{"DUPONT Élodie", "MARTIN Paul", "PETIT Léa", " "}));
 }
 
 // A shared fill that cannot be set up (no memory for its queue, its first block) is carried out
@@ -928,6 +957,16 @@ TEST_F(SharedFillTest, ASchemeTableReadAheadServesTheFillWhileTheFileIsUnchanged
     Pump();
     SondrelObserveAllocations(NULL);
     EXPECT_TRUE(SchemeTableReaders().empty()) << "on the list's own thread";
+
+    /* A fill right after the request, with no other message between, this thread serving nothing
+     * for a while: the fill waits for the read ahead instead of reading the table beside it. */
+    ForgetSchemeTable();
+    watch_.blocks.clear();
+    SondrelObserveAllocations(WatchSharedFill);
+    FillOnWorker([&] { StartReadingSchemeTable(dialog); }, 300);
+    SondrelObserveAllocations(NULL);
+    EXPECT_EQ(SchemeTableReaders(), std::vector<DWORD>{GetCurrentThreadId()});
+    EXPECT_EQ(Column(8), (Cells{"Régime général", "", "", ""}));
 }
 
 } // namespace
