@@ -9,7 +9,8 @@
  * writing the summary into part 2 of the status bar. Called on the search thread at the end of a
  * run and on the interface thread after an import; it touches the list only through messages.
  * Called on another thread than the list's, it reads the host there while the list's thread inserts
- * the rows already read, and returns once the list is filled and the summary written.
+ * the rows already read, and returns once every row is in; the list's thread then draws the list
+ * and writes the summary before it handles any message this thread sends it afterwards.
  *
  * The rows' texts are not stored in the list: each row is inserted with LPSTR_TEXTCALLBACKA and its
  * cells are answered on request by AnswerResultCell, from the row's PatientHits record (the cells

@@ -47,12 +47,12 @@
  * own thread. So CreateResultColumns subclasses the list, and FillResultList called from another thread
  * shares the fill with the interface thread (FillAlongside): the caller reads the rows' cells from the host
  * and queues their records, while the interface thread, inside one private message, inserts the queued rows;
- * the caller returns once the list is filled and the summary written. Where that cannot be set up it sends
- * the list a single private message that carries out the whole fill on the interface thread, while the caller
- * waits in SendMessage exactly as it would for each row; either way the host is called by one thread at a
- * time. Called on the interface thread (the import), or for a list that is not subclassed, it fills directly.
- * The list is hidden and kept from drawing while its rows go in, then drawn once (ListBatch). On the list's
- * thread the row messages are handed straight to the list view's procedure (ListChannel below).
+ * the caller returns once every row is in (the list is drawn and summed up next). Where that cannot be set up
+ * it sends the list a single private message that carries out the whole fill on the interface thread, while
+ * the caller waits in SendMessage exactly as it would for each row; either way the host is called by one
+ * thread at a time. Called on the interface thread (the import), or for a list that is not subclassed, it
+ * fills directly. The list is hidden and kept from drawing while its rows go in, then drawn once (ListBatch).
+ * On the list's thread the row messages are handed straight to the list view's procedure (ListChannel below).
  * ReleaseListedRecords, the release of the previous results (one LVM_GETITEMA per row), is handed over the
  * same way; the run hands it over without waiting (StartReleasingListedRecords), so the interface thread
  * frees the old records and deletes their rows while the run opens the tables and collects its keys. */
@@ -572,12 +572,15 @@ static int ListReadyRecord(const ListChannel* channel, int row, PatientHits* rec
     return 0;
 }
 
-/* The end of every fill: the list drawn again and the summary of its `rows` rows. */
-static void EndFill(HWND mainWindow, const ListBatch* batch, int rows, DWORD SearchStartTick) {
-    EndListBatch(batch);
-    char summary[RESULT_CELL_SIZE];
-    FormatSummary(summary, sizeof summary, SearchShared.SearchControl.cancelRequest.load() != 0,
+/* The summary of a fill of `rows` rows, composed once its last row is in. */
+static void ComposeFillSummary(char* summary, size_t size, int rows, DWORD SearchStartTick) {
+    FormatSummary(summary, size, SearchShared.SearchControl.cancelRequest.load() != 0,
                   Results.OccurrenceTotal, rows, (unsigned)(GetTickCount() - SearchStartTick));
+}
+
+/* The end of every fill: the list drawn again and the summary written. */
+static void EndFill(HWND mainWindow, const ListBatch* batch, const char* summary) {
+    EndListBatch(batch);
     SendMessageA(GetDlgItem(mainWindow, IDC_STATUS_BAR), SB_SETTEXTA, 2, (LPARAM)summary);
 }
 
@@ -596,7 +599,9 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
             ReadyRecordForRow(record, number, patientRecord, infoSesamRecord, extensionsRecord, schemes);
         rows += ListReadyRecord(&channel, rows, record, kept);
     }
-    EndFill(mainWindow, &batch, rows, SearchStartTick);
+    char summary[RESULT_CELL_SIZE];
+    ComposeFillSummary(summary, sizeof summary, rows, SearchStartTick);
+    EndFill(mainWindow, &batch, summary);
 }
 
 /* A fill shared by two threads (FillAlongside). The filling thread reads each row's cells from the
@@ -613,8 +618,9 @@ static void FillRows(HWND mainWindow, void* patientRecord, void* infoSesamRecord
  * there can block both), but no input and nothing posted: the user cannot sort or export a half
  * list. Records of rows that cannot be listed are dropped by the list's thread, which alone changes
  * the table's slots and counters during the fill; the filling thread reads only slots it has not
- * queued yet. At the end the list's thread writes the summary and sets `finished`, after which it
- * no longer touches the queue, and the filling thread frees it. */
+ * queued yet. At the end the list's thread composes the summary and sets `finished`, after which it
+ * no longer touches the queue (the filling thread frees it), and then draws the list and writes the
+ * summary. */
 enum { ROWS_A_SIGNAL = 256 };
 
 typedef struct QueuedRow {
@@ -656,7 +662,8 @@ static void WaitForQueuedRows(RowQueue* queue, int taken) {
 /* The list's thread's part: every queued record listed or dropped, in queue order. */
 static void ListQueuedRows(RowQueue* queue) {
     queue->started.store(1);
-    HWND list = GetDlgItem(queue->mainWindow, IDC_RESULT_LIST);
+    HWND mainWindow = queue->mainWindow;
+    HWND list = GetDlgItem(mainWindow, IDC_RESULT_LIST);
     ListBatch batch = BeginFill(list);
     ListChannel channel = OpenListChannel(list);
     int rows = 0;
@@ -668,8 +675,14 @@ static void ListQueuedRows(RowQueue* queue) {
         if (queue->done.load() && taken == queue->ready.load()) break;
         WaitForQueuedRows(queue, taken);
     }
-    EndFill(queue->mainWindow, &batch, rows, queue->SearchStartTick);
+    /* The summary is composed (with the cancel request as it stands) and the filling thread let go
+     * before the list is drawn again: the run can then end (close its tables, relabel its button)
+     * while this thread finishes, so its relabelling is usually waiting here before the list's first
+     * paint instead of coming after it. The queue is not touched once `finished` is set. */
+    char summary[RESULT_CELL_SIZE];
+    ComposeFillSummary(summary, sizeof summary, rows, queue->SearchStartTick);
     SetEvent(queue->finished);
+    EndFill(mainWindow, &batch, summary);
 }
 
 /* Records in the table. */
