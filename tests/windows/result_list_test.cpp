@@ -22,6 +22,15 @@
 
 namespace {
 
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether an allocation of `bytes` is a scheme table's block (whole stored values).
+bool IsSchemeTableBlock(size_t bytes) {
+    return bytes % sizeof(SchemeValue) == 0 && bytes >= sizeof(SchemeValue);
+}
+
 using searchrun::SearchRunFixture;
 
 const char kCabinet[] = "HDCAB 1\r\n"
@@ -86,8 +95,7 @@ class ResultListTest : public SearchRunFixture {
         EXPECT_EQ(Results.PatientHitsTable[20], nullptr);
         EXPECT_EQ(Results.PatientsWithHits, 3);
         EXPECT_EQ(Results.OccurrenceTotal, 5);
-        std::string summary = StatusText(dialog_, 2);
-        EXPECT_EQ(summary.compare(0, 24, "5 occ. - 3 Patients (en "), 0) << summary;
+        EXPECT_TRUE(StartsWith(StatusText(dialog_, 2), "5 occ. - 3 Patients (en ")) << StatusText(dialog_, 2);
     }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> cells;
@@ -98,10 +106,6 @@ class ResultListTest : public SearchRunFixture {
 };
 
 using Cells = std::vector<std::string>;
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 TEST_F(ResultListTest, ColumnsIconsAndSortBytesAreSetUpAtInitialisation) {
     WriteCabinet(kCabinet);
@@ -678,7 +682,7 @@ TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
         SondrelObserveAllocations(NULL);
         long reads = 0;
         for (size_t bytes : g_allocSizes)
-            reads += bytes % sizeof(SchemeValue) == 0 && bytes >= sizeof(SchemeValue); /* the table's block */
+            reads += IsSchemeTableBlock(bytes);
         return reads;
     };
     EXPECT_EQ(schemeReads(), 1);
@@ -723,8 +727,7 @@ TEST_F(ResultListTest, SchemeTableIsKeptWhileItsFileIsUnchanged) {
     SondrelObserveAllocations(NULL);
     long schemeAt = -1;
     for (size_t i = 0; i < g_allocSizes.size(); i++)
-        if (g_allocSizes[i] % sizeof(SchemeValue) == 0 && g_allocSizes[i] >= sizeof(SchemeValue))
-            schemeAt = (long)i;
+        if (IsSchemeTableBlock(g_allocSizes[i])) schemeAt = (long)i;
     ASSERT_GE(schemeAt, 0);
     ForgetSchemeTable();
     SondrelFailAllocationAt(schemeAt + 1);
@@ -790,8 +793,7 @@ class SharedFillTest : public ResultListTest {
     std::vector<DWORD> SchemeTableReaders() {
         std::vector<DWORD> threads;
         for (const auto& block : watch_.blocks)
-            if (block.first % sizeof(SchemeValue) == 0 && block.first >= sizeof(SchemeValue))
-                threads.push_back(block.second);
+            if (IsSchemeTableBlock(block.first)) threads.push_back(block.second);
         return threads;
     }
     // The thread that asked for the row texts of `bytes` bytes; 0 when none was asked for.
